@@ -1,0 +1,22 @@
+#include "hinge.h"
+
+#include <cstddef>
+
+namespace pellumar {
+
+double dotInOrder(const double* w, const double* x, int32_t M) {
+    double dot = 0.0;
+    for (int32_t k = 0; k < M; ++k) dot = dot + w[k] * x[k];
+    return dot;
+}
+
+std::vector<double> hingeSubgradient(const double* w, const double* x, double y, int32_t M) {
+    std::vector<double> g(M > 0 ? static_cast<size_t>(M) : 0, 0.0);
+    const double margin = dotInOrder(w, x, M) * y;
+    if (margin < 1.0) {  // false for NaN: g stays zero
+        for (int32_t k = 0; k < M; ++k) g[k] = -(y * x[k]);
+    }
+    return g;
+}
+
+}  // namespace pellumar

@@ -1,0 +1,20 @@
+// Per-sample subgradient of the hinge loss max(0, 1 - y*(w.x)).
+#ifndef PELLUMAR_HINGE_H
+#define PELLUMAR_HINGE_H
+
+#include <cstdint>
+#include <vector>
+
+namespace pellumar {
+
+// Returns g = -(y*x) when the margin (w.x)*y is below 1.0, else all +0.0.
+// The dot product is one running sum in index order; a NaN margin counts as
+// not below 1.0.
+std::vector<double> hingeSubgradient(const double* w, const double* x, double y, int32_t M);
+
+// The in-order dot product used above: ((w0*x0 + w1*x1) + w2*x2) + ...
+double dotInOrder(const double* w, const double* x, int32_t M);
+
+}  // namespace pellumar
+
+#endif

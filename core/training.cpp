@@ -1,0 +1,29 @@
+#include "training.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "train_on_order.h"
+#include "visit_order.h"
+
+namespace pellumar {
+
+void checkTrainingShape(int32_t T, int32_t M, int32_t N) {
+    if (M < 0 || N < 0)
+        throw std::invalid_argument("runTraining: negative dimensions (M = " + std::to_string(M) +
+                                    ", N = " + std::to_string(N) + ")");
+    if (N == 0 && T >= 1)
+        throw std::invalid_argument("runTraining: no samples to visit (N = 0) but T = " +
+                                    std::to_string(T) + " iterations were asked for");
+}
+
+void runTraining(const double* X, const double* y, double lambda, int32_t T, double eta0,
+                 int32_t M, int32_t N, double* out) {
+    checkTrainingShape(T, M, N);
+    seedFromClock();
+    const std::vector<int32_t> order = makeVisitOrder(N);
+    trainOnOrder(X, y, lambda, T, eta0, M, N, order.data(), out);
+}
+
+}  // namespace pellumar

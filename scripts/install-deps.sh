@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the named groups need, skipping those
+# already present. Groups: core, octave, win64, fuzz, bench, plot.
+set -euo pipefail
+
+declare -A group=(
+  [core]="cmake g++ make libgtest-dev"
+  [octave]="octave octave-dev"
+  [win64]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
+  [fuzz]="clang libclang-rt-14-dev"
+  [bench]="libbenchmark-dev python3-sklearn python3-numpy"
+  [plot]="gnuplot-nox"
+)
+
+wanted=()
+for g in "${@:-core}"; do
+  [[ -n "${group[$g]+x}" ]] || { echo "install-deps: unknown group '$g'" >&2; exit 2; }
+  for p in ${group[$g]}; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || wanted+=("$p")
+  done
+done
+[[ ${#wanted[@]} -eq 0 ]] && exit 0
+
+echo "install-deps: installing ${wanted[*]}"
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${wanted[@]}"
