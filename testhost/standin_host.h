@@ -1,0 +1,69 @@
+// The test side of the stand-in host: building input arrays, reading
+// results, the host error that mexErrMsgIdAndTxt raises, and a loader that
+// opens a built module file and calls its mexFunction as a host does.
+#ifndef PELLUMAR_STANDIN_HOST_H
+#define PELLUMAR_STANDIN_HOST_H
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "matrix.h"
+
+namespace standin {
+
+// What the host's error call raises; it unwinds through the module.
+struct HostError : std::runtime_error {
+    HostError(const std::string& id_, const std::string& message)
+        : std::runtime_error(message), id(id_) {}
+    std::string id;
+};
+
+// A zero-filled m x n array of any class (cells and structs hold nothing).
+STANDIN_MX_API mxArray* makeArray(mxClassID cls, size_t m, size_t n, bool complex);
+// A real double matrix holding values[0 .. m*n-1], column-major.
+STANDIN_MX_API mxArray* makeDouble(size_t m, size_t n, const double* values);
+// A sparse double matrix with the given stored values (their positions are
+// of no concern to the module, which refuses sparse data).
+STANDIN_MX_API mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count);
+// The raw storage of an array, for filling arrays of any class.
+STANDIN_MX_API void* dataOf(mxArray* a);
+// Arrays created and not yet destroyed, inputs and outputs alike.
+STANDIN_MX_API long liveArrays();
+
+inline mxArray* makeDouble(size_t m, size_t n, const std::vector<double>& values) {
+    return makeDouble(m, n, values.data());
+}
+inline mxArray* makeScalar(double v) { return makeDouble(1, 1, &v); }
+inline std::vector<double> valuesOf(const mxArray* a) {
+    const double* p = mxGetPr(a);
+    return std::vector<double>(p, p + mxGetNumberOfElements(a));
+}
+
+// One call of a module's mexFunction.
+struct CallResult {
+    std::vector<mxArray*> outputs;  // the output slots (at least one), null where unset
+    bool failed = false;            // the module raised a host error
+    std::string errorId, errorMessage;
+    std::string printed;            // what the call wrote to standard output
+};
+
+class LoadedModule {
+public:
+    explicit LoadedModule(const std::string& path);
+    ~LoadedModule();
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    // Calls the module with the inputs; output arrays belong to the caller.
+    CallResult call(int nlhs, const std::vector<const mxArray*>& inputs) const;
+
+private:
+    void* handle_ = nullptr;
+    using Gateway = void (*)(int, mxArray**, int, const mxArray**);
+    Gateway gateway_ = nullptr;
+};
+
+}  // namespace standin
+
+#endif
