@@ -1,12 +1,14 @@
 # Front door of the project. CMake builds the C++ underneath.
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
-.PHONY: all build test test-core test-sanitize test-octave octave demo deps clean
+.PHONY: all build test test-core test-sanitize test-octave octave demo mexw64 check-win64 deps clean
 
 BUILD      := build
 JOBS       ?= 2
 CMAKE_GEN  := cmake -S . -DCMAKE_BUILD_TYPE=Release
 OCTAVE     := octave-cli --quiet --no-history --no-init-file
+WINE       := /usr/lib/wine/wine64
+WINE_ENV   := WINEPREFIX=$(CURDIR)/$(BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 all: build
 
@@ -41,7 +43,30 @@ test-sanitize: deps
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure
 
-test: test-core test-sanitize test-octave
+# The 64-bit Windows module, cross-built with MinGW-w64; needs only system
+# DLLs and the host's libmx.dll and libmex.dll.
+mexw64:
+	scripts/install-deps.sh win64
+	cmake -S . -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DPELLUMAR_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+
+# Wine makes its prefix on first start (several seconds): done once, apart
+# from the checks.
+$(BUILD)/wineprefix/.ready:
+	scripts/install-deps.sh win64
+	$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1
+	$(WINE_ENV) /usr/lib/wine/wineserver -w
+	touch $@
+
+# The module's export and import tables, then the module itself under Wine
+# through a Windows build of the stand-in host.
+check-win64: mexw64 $(BUILD)/wineprefix/.ready
+	scripts/check-win64-tables.sh $(BUILD)/win64/Pellumar.mexw64
+	cd $(BUILD)/win64 && $(WINE_ENV) $(WINE) win64_check.exe Pellumar.mexw64
+	$(WINE_ENV) /usr/lib/wine/wineserver -k || true
+
+test: test-core test-sanitize test-octave check-win64
 
 clean:
 	rm -rf $(BUILD)

@@ -11,18 +11,18 @@
 
 namespace reference {
 
-// The visiting order drawn with the C library generator, given its seed.
-inline std::vector<int32_t> shuffledOrder(unsigned seed, int32_t N) {
-    std::srand(seed);
+// The visiting order drawn from a source of rand() values.
+template <class Rand>
+std::vector<int32_t> shuffledOrderWith(Rand rand, int32_t N) {
     std::vector<int32_t> order;
     for (int32_t i = 0; i < N; ++i) order.push_back(i);
     for (int64_t p = 1; p < N; ++p) {
         uint32_t i = static_cast<uint32_t>(p + 1);
-        uint32_t r = static_cast<uint32_t>(std::rand()) & 0x7FFF;
+        uint32_t r = static_cast<uint32_t>(rand()) & 0x7FFF;
         uint32_t range = 0x7FFF;
         while (range < i && range != 0xFFFFFFFFu) {
             range = (range << 15) | 0x7FFF;
-            r = (r << 15) | (static_cast<uint32_t>(std::rand()) & 0x7FFF);
+            r = (r << 15) | (static_cast<uint32_t>(rand()) & 0x7FFF);
         }
         int32_t j = static_cast<int32_t>(r % i);
         int32_t held = order[p];
@@ -31,6 +31,27 @@ inline std::vector<int32_t> shuffledOrder(unsigned seed, int32_t N) {
     }
     return order;
 }
+
+// The visiting order drawn with this C library's generator, given its seed.
+inline std::vector<int32_t> shuffledOrder(unsigned seed, int32_t N) {
+    std::srand(seed);
+    return shuffledOrderWith([] { return std::rand(); }, N);
+}
+
+// The generator of the Windows C runtime (msvcrt and ucrt alike), written
+// out so that a Windows build can be checked against it rather than against
+// itself.
+class WindowsRand {
+public:
+    explicit WindowsRand(unsigned seed) : state_(seed) {}
+    int operator()() {
+        state_ = state_ * 214013u + 2531011u;
+        return static_cast<int>((state_ >> 16) & 0x7FFF);
+    }
+
+private:
+    uint32_t state_;
+};
 
 // The averaged weights after T iterations visiting order[t % N].
 inline std::vector<double> train(const std::vector<double>& X, const std::vector<double>& y,

@@ -1,0 +1,114 @@
+// Runs the Windows module through the stand-in host under Windows (or Wine):
+// loads Pellumar.mexw64 from its file, calls mexFunction and checks the
+// results bit for bit. Prints "N passed, N failed"; exits non-zero on failure.
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "standin_host.h"
+#include "support/reference_trainer.h"
+
+namespace {
+
+int passed = 0, failed = 0;
+
+void check(bool ok, const std::string& what) {
+    if (ok) {
+        ++passed;
+    } else {
+        ++failed;
+        std::printf("FAILED: %s\n", what.c_str());
+    }
+}
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k)
+        if (reference::bitsOf(a[k]) != reference::bitsOf(b[k])) return false;
+    return true;
+}
+
+struct Inputs {
+    std::vector<mxArray*> arrays;
+    ~Inputs() {
+        for (mxArray* a : arrays) mxDestroyArray(a);
+    }
+    std::vector<const mxArray*> view() const { return {arrays.begin(), arrays.end()}; }
+};
+
+Inputs problem(size_t M, size_t N, const std::vector<double>& X, const std::vector<double>& y,
+               double lambda, double T, double eta0) {
+    Inputs in;
+    in.arrays = {standin::makeDouble(M, N, X), standin::makeDouble(1, N, y),
+                 standin::makeScalar(lambda), standin::makeScalar(T), standin::makeScalar(eta0)};
+    return in;
+}
+
+std::vector<double> result(const standin::CallResult& r) {
+    if (r.failed || !r.outputs[0]) return {};
+    std::vector<double> w = standin::valuesOf(r.outputs[0]);
+    mxDestroyArray(r.outputs[0]);
+    return w;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string path = argc > 1 ? argv[1] : "Pellumar.mexw64";
+    standin::LoadedModule module(path);
+
+    // The worked example.
+    const std::vector<std::vector<double>> expected = {
+        {0.1, 0.2},
+        {0.13358757210636102, 0.26717514421272204},
+        {0.16241979487291838, 0.32483958974583677}};
+    for (int T = 1; T <= 3; ++T) {
+        Inputs in = problem(2, 1, {1.0, 2.0}, {1.0}, 0.5, T, 0.1);
+        check(sameBits(result(module.call(1, in.view())), expected[T - 1]),
+              "worked example T = " + std::to_string(T));
+    }
+
+    // The sparse refusal line, and a refusal with an identifier.
+    {
+        const double nz = 1.0;
+        mxArray* sparse = standin::makeSparse(2, 2, &nz, 1);
+        const standin::CallResult r = module.call(0, {sparse});
+        check(!r.failed && r.outputs[0] == nullptr && r.printed == "SGD sparse is not ready\n",
+              "sparse refusal line, got \"" + r.printed + "\"");
+        mxDestroyArray(sparse);
+    }
+    {
+        Inputs in = problem(2, 1, {1.0, 2.0}, {1.0}, 0.5, 1e10, 0.1);
+        const standin::CallResult r = module.call(1, in.view());
+        check(r.failed && r.errorId == "Pellumar:tooManyIterations" && r.outputs[0] == nullptr,
+              "T = 1e10 refused, got id \"" + r.errorId + "\"");
+    }
+
+    // A multi-sample run against the reference on the Windows generator's
+    // order for the clock second of the call.
+    const size_t M = 7, N = 40000;  // N > 32767: shuffle draws take two rand() calls
+    std::vector<double> X(M * N), y(N);
+    reference::WindowsRand fill(12345);
+    for (double& v : X) v = (fill() - 16384) / 4096.0;
+    for (size_t f = 0; f < N; ++f) y[f] = X[f * M] + 0.5 * X[f * M + 1] > 0 ? 1.0 : -1.0;
+    const int32_t T = 3 * static_cast<int32_t>(N) / 2;
+    bool compared = false;
+    for (int attempt = 0; attempt < 20 && !compared; ++attempt) {
+        Inputs in = problem(M, N, X, y, 1e-4, T, 0.5);
+        const time_t before = std::time(nullptr);
+        const std::vector<double> got = result(module.call(1, in.view()));
+        if (std::time(nullptr) != before) continue;
+        const auto order = reference::shuffledOrderWith(
+            reference::WindowsRand(static_cast<unsigned>(static_cast<uint32_t>(before))),
+            static_cast<int32_t>(N));
+        check(sameBits(got, reference::train(X, y, 1e-4, T, 0.5, M, N, order)),
+              "multi-sample run against the Windows generator's order");
+        compared = true;
+    }
+    check(compared, "the clock second changed during every attempt");
+
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
