@@ -5,34 +5,93 @@
 #include <vector>
 
 #include "hinge.h"
+#include "margin_decision.h"
 
 namespace pellumar {
 
-void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
-                  int32_t M, int32_t N, const int32_t* order, double* out) {
+namespace {
+// A position in the visiting order that wraps around after N entries.
+struct OrderCursor {
+    OrderCursor(int32_t n, int64_t t) : N(n), position(static_cast<int32_t>(t % n)) {}
+    void advance() {
+        if (++position == N) position = 0;
+    }
+    int32_t N;
+    int32_t position;
+};
+}  // namespace
+
+// Each iteration t is, for every feature k and with g the hinge-loss
+// subgradient of sample f = order[t mod N] at the weights before the update:
+//     step = eta0 / sqrt(t),  decay = 1 - step*lambda
+//     w[k]    = decay*w[k] - step*g[k]
+//     wbar[k] = ((t-1)*wbar[k] + w[k]) / t
+// hingeSubgradient() is the direct form. Here the three passes per iteration
+// (dot product, weight update, average update) become one: the pass that
+// updates the weights for sample t also accumulates their dot product with
+// sample t+1, in vector lanes. That reordered sum only ever decides which side
+// of 1.0 the margin falls on, and only when its error bound proves that the
+// in-order sum falls on the same side (marginSide()); otherwise the in-order
+// sum is computed. The subgradient is never stored: g[k] is formed in the
+// update itself. Every value written is therefore bit for bit the direct form's.
+void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
+                      double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
     const size_t m = M > 0 ? static_cast<size_t>(M) : 0;
     std::vector<double> w(m, 0.0);     // current weights w_t
     std::vector<double> wbar(m, 0.0);  // mean of w_1 .. w_t
 
-    // t counts up to T inclusive; the exit test sits at the bottom so that
-    // T = INT32_MAX ends without the counter overflowing.
-    for (int32_t t = 1; t <= T; ++t) {
-        const int32_t f = order[t % N];
-        const double tD = static_cast<double>(t);
-        const double step = eta0 / std::sqrt(tD);
-        // Column offsets in 64 bits: (N-1)*M may exceed the 32-bit range.
-        const double* x = X + static_cast<ptrdiff_t>(f) * static_cast<ptrdiff_t>(M);
-        const double yf = y[f];
+    // Column offsets in 64 bits: (N-1)*M may exceed the 32-bit range.
+    auto column = [&](int32_t f) {
+        return X + static_cast<ptrdiff_t>(f) * static_cast<ptrdiff_t>(M);
+    };
+    // Columns are fetched into cache this many iterations before their turn:
+    // far enough ahead to hide a trip to main memory when columns are short.
+    const int32_t ahead = M <= 256 ? 16 : M <= 2048 ? 8 : 4;
 
-        const std::vector<double> g = hingeSubgradient(w.data(), x, yf, M);
-        const double decay = 1.0 - step * lambda;
-        for (size_t k = 0; k < m; ++k) w[k] = decay * w[k] - step * g[k];
-        const double previous = static_cast<double>(t - 1);
-        for (size_t k = 0; k < m; ++k) wbar[k] = (previous * wbar[k] + w[k]) / tD;
+    if (T >= 1) {
+        // Positions t mod N, (t+1) mod N and (t+ahead) mod N in the order,
+        // stepped along instead of divided out every iteration.
+        OrderCursor now(N, 1), next(N, 2), later(N, 1 + static_cast<int64_t>(ahead));
+        DotEstimate estimate;       // w.x for the coming sample, from the previous pass
+        bool haveEstimate = false;  // none before the first iteration
+        // The exit test sits at the bottom so that T = INT32_MAX ends without
+        // the counter overflowing.
+        for (int32_t t = 1;; ++t) {
+            const int32_t f = order[now.position];
+            const double* x = column(f);
+            const double yf = y[f];
 
-        if (t == T) break;
+            MarginSide side = haveEstimate ? marginSide(estimate.dot, estimate.absSum, m, yf)
+                                           : MarginSide::Unsure;
+            if (side == MarginSide::Unsure) {
+                const double margin = dotInOrder(w.data(), x, M) * yf;
+                side = margin < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
+            }
+
+            StepNumbers s;
+            s.y = yf;
+            s.tD = static_cast<double>(t);
+            s.step = eta0 / std::sqrt(s.tD);
+            s.decay = 1.0 - s.step * lambda;
+            s.previous = static_cast<double>(t - 1);
+            s.below = side == MarginSide::Below;
+
+            const double* xNext = t < T ? column(order[next.position]) : nullptr;
+            const double* xAfter = t <= T - ahead ? column(order[later.position]) : nullptr;
+            estimate = fusedPass(path, w.data(), wbar.data(), x, xNext, xAfter, m, s);
+            haveEstimate = true;
+            if (t == T) break;
+            now.advance();
+            next.advance();
+            later.advance();
+        }
     }
     for (size_t k = 0; k < m; ++k) out[k] = wbar[k];
+}
+
+void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
+                  int32_t M, int32_t N, const int32_t* order, double* out) {
+    trainOnOrderWith(bestVectorPath(), X, y, lambda, T, eta0, M, N, order, out);
 }
 
 }  // namespace pellumar

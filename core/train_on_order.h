@@ -4,13 +4,20 @@
 
 #include <cstdint>
 
+#include "fused_pass.h"
+
 namespace pellumar {
 
 // Runs the T iterations of runTraining() visiting sample order[t mod N] at
 // iteration t, and writes the averaged weights into out[0..M-1]. order holds
 // N indices in [0, N). The caller has checked that N >= 1 when T >= 1.
+// Uses the widest vector path this processor has.
 void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
                   int32_t M, int32_t N, const int32_t* order, double* out);
+
+// The same on a chosen vector path; both give identical bits.
+void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
+                      double eta0, int32_t M, int32_t N, const int32_t* order, double* out);
 
 // Throws std::invalid_argument when the run can't be made: negative counts,
 // or iterations asked for with no samples to visit.

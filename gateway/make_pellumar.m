@@ -20,7 +20,8 @@ function make_pellumar(outdir)
   core = fullfile(root, 'core');
   sources = {fullfile(here, 'pellumar_mex.cpp'), ...
              fullfile(core, 'training.cpp'), fullfile(core, 'train_on_order.cpp'), ...
-             fullfile(core, 'hinge.cpp'), fullfile(core, 'visit_order.cpp')};
+             fullfile(core, 'hinge.cpp'), fullfile(core, 'visit_order.cpp'), ...
+             fullfile(core, 'margin_decision.cpp'), fullfile(core, 'fused_pass.cpp')};
   if ~exist(outdir, 'dir')
     mkdir(outdir);
   end

@@ -1,0 +1,169 @@
+// Speed of the training run against two yardsticks, measured in one process
+// so that the ratios hold on a noisy machine:
+//   straightforward: the same steps written plainly (three passes and a new
+//                    subgradient vector per iteration), compiled -O2;
+//   sequential-add floor: T dot products of M terms, each summed in index
+//                    order and each waiting for the previous one: the least
+//                    time any run that sums its dot products as written can take.
+// Then a scaling table of ns per element-iteration from M = 16 to 1,000,000.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fused_pass.h"
+#include "train_on_order.h"
+
+// Defined in straightforward.cpp (built -O2).
+std::vector<double> straightforwardTraining(const double* X, const double* y, double lambda,
+                                            int32_t T, double eta0, int32_t M, int32_t N,
+                                            const int32_t* order);
+double sequentialAddFloor(const double* X, const double* w, int32_t T, int32_t M, int32_t N,
+                          const int32_t* order);
+
+namespace {
+
+// Bytes obtained through operator new and not yet returned, and the peak.
+size_t heapInUse = 0, heapPeak = 0;
+
+struct Problem {
+    int32_t M, N;
+    std::vector<double> X, y;
+    std::vector<int32_t> order;
+};
+
+// Samples a linear model can learn: labels are the sign of a fixed random
+// direction's projection, features unit normal.
+Problem makeProblem(int32_t M, size_t targetBytes, unsigned seed) {
+    Problem p;
+    p.M = M;
+    p.N = static_cast<int32_t>(std::max<size_t>(2, targetBytes / (8 * static_cast<size_t>(M))));
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    std::vector<double> direction(M);
+    for (double& d : direction) d = gauss(rng);
+    p.X.resize(static_cast<size_t>(M) * p.N);
+    p.y.resize(p.N);
+    for (int32_t f = 0; f < p.N; ++f) {
+        double projection = 0.0;
+        for (int32_t k = 0; k < M; ++k) {
+            const double v = gauss(rng);
+            p.X[static_cast<size_t>(f) * M + k] = v;
+            projection += v * direction[k];
+        }
+        p.y[f] = projection >= 0 ? 1.0 : -1.0;
+    }
+    p.order.resize(p.N);
+    for (int32_t i = 0; i < p.N; ++i) p.order[i] = i;
+    std::shuffle(p.order.begin(), p.order.end(), rng);
+    return p;
+}
+
+template <class F>
+double seconds(F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+const double kLambda = 1e-4, kEta0 = 0.5;
+
+}  // namespace
+
+void* operator new(size_t n) {
+    void* p = std::malloc(n + 16);
+    if (!p) throw std::bad_alloc();
+    std::memcpy(p, &n, sizeof n);
+    heapInUse += n;
+    heapPeak = std::max(heapPeak, heapInUse);
+    return static_cast<char*>(p) + 16;
+}
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    size_t n;
+    std::memcpy(&n, static_cast<char*>(p) - 16, sizeof n);
+    heapInUse -= n;
+    std::free(static_cast<char*>(p) - 16);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::string(argv[1]) == "--quick";
+    const double elementIterations = quick ? 2e7 : 2e8;  // per measurement
+    const int rounds = quick ? 1 : 3;                     // best of, interleaved
+    const pellumar::VectorPath path = pellumar::bestVectorPath();
+    std::printf("vector path: %s\n\n", pellumar::vectorPathName(path));
+
+    std::printf("Ratios on a 32 MB data matrix (best of %d interleaved rounds, %.0e element-iterations each)\n",
+                rounds, elementIterations);
+    std::printf("%8s %8s %10s | %12s %12s %12s | %14s %12s | %s\n", "M", "N", "T", "ours ns/ei",
+                "plain ns/ei", "floor ns/ei", "plain/ours", "ours/floor", "bits");
+    bool allMet = true;
+    for (int32_t M : {100, 1000, 10000}) {
+        const Problem p = makeProblem(M, 32u << 20, 7u + M);
+        const int32_t T = static_cast<int32_t>(elementIterations / M);
+        std::vector<double> w(M, 0.0), plain;
+        std::vector<double> ours(M);
+        double best[3] = {1e300, 1e300, 1e300};
+        double sink = 0.0;
+        for (int r = 0; r < rounds; ++r) {
+            best[0] = std::min(best[0], seconds([&] {
+                pellumar::trainOnOrder(p.X.data(), p.y.data(), kLambda, T, kEta0, M, p.N,
+                                       p.order.data(), ours.data());
+            }));
+            best[1] = std::min(best[1], seconds([&] {
+                plain = straightforwardTraining(p.X.data(), p.y.data(), kLambda, T, kEta0, M, p.N,
+                                                p.order.data());
+            }));
+            // The floor's weights: the trained ones, so the products are realistic.
+            best[2] = std::min(best[2], seconds([&] {
+                sink += sequentialAddFloor(p.X.data(), ours.data(), T, M, p.N, p.order.data());
+            }));
+        }
+        const double ei = static_cast<double>(T) * M;
+        const double speedup = best[1] / best[0], ofFloor = best[0] / best[2];
+        const bool same = sameBits(ours, plain);
+        allMet = allMet && speedup >= 5.0 && ofFloor <= 0.67 && same;
+        std::printf("%8d %8d %10d | %12.3f %12.3f %12.3f | %13.2fx %11.2fx | %s%s\n", M, p.N, T,
+                    1e9 * best[0] / ei, 1e9 * best[1] / ei, 1e9 * best[2] / ei, speedup, ofFloor,
+                    same ? "identical" : "DIFFERENT", sink == 12345.678 ? " " : "");
+    }
+    std::printf("targets (plain/ours >= 5x, ours/floor <= 0.67x, identical bits): %s\n\n",
+                allMet ? "met" : "NOT met");
+
+    std::printf("Scaling (data matrix about 32 MB, or two columns when larger)\n");
+    std::printf("%9s %8s %10s | %12s | %14s %16s\n", "M", "N", "T", "ns/ei", "heap peak (B)",
+                "2M doubles + order");
+    for (int32_t M : {16, 64, 256, 1024, 4096, 16384, 65536, 262144, 1000000}) {
+        const Problem p = makeProblem(M, 32u << 20, 99u + M);
+        const int32_t T = std::max<int32_t>(2, static_cast<int32_t>(elementIterations / 4 / M));
+        std::vector<double> out(M);
+        const size_t before = heapInUse;
+        heapPeak = heapInUse;
+        double best = 1e300;
+        for (int r = 0; r < rounds; ++r)
+            best = std::min(best, seconds([&] {
+                pellumar::trainOnOrder(p.X.data(), p.y.data(), kLambda, T, kEta0, M, p.N,
+                                       p.order.data(), out.data());
+            }));
+        const size_t expected = 2 * sizeof(double) * static_cast<size_t>(M);
+        std::printf("%9d %8d %10d | %12.3f | %14zu %16zu\n", M, p.N, T,
+                    1e9 * best / (static_cast<double>(T) * M), heapPeak - before, expected);
+    }
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("\npeak resident set of this process: %ld kB\n", usage.ru_maxrss);
+    return allMet ? 0 : 1;
+}

@@ -1,0 +1,234 @@
+#include "fused_pass.h"
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+namespace pellumar {
+
+namespace {
+
+// The update of one feature, exactly as the scalar definition has it. Every
+// vector lane below performs these same IEEE operations in this same order.
+inline void updateOne(double* w, double* wbar, const double* x, int64_t k, const StepNumbers& s,
+                      double movedWhenZero) {
+    const double moved = s.below ? s.step * (-(s.y * x[k])) : movedWhenZero;
+    const double wk = s.decay * w[k] - moved;
+    w[k] = wk;
+    wbar[k] = (s.previous * wbar[k] + wk) / s.tD;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define PELLUMAR_VECTORS 1
+// The vector types never cross a function boundary that isn't inlined, so
+// the note that their passing convention depends on AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
+// W doubles in one GCC vector: 2 for baseline x86-64 (SSE2), 4 under
+// target("avx2"), 8 under target("avx512f"): one register each.
+typedef double v2d __attribute__((vector_size(16)));
+typedef long long v2i __attribute__((vector_size(16)));
+typedef double v4d __attribute__((vector_size(32)));
+typedef long long v4i __attribute__((vector_size(32)));
+typedef double v8d __attribute__((vector_size(64)));
+typedef long long v8i __attribute__((vector_size(64)));
+
+template <int W> struct VectorOf;
+template <> struct VectorOf<2> { typedef v2d V; typedef v2i I; };
+template <> struct VectorOf<4> { typedef v4d V; typedef v4i I; };
+template <> struct VectorOf<8> { typedef v8d V; typedef v8i I; };
+
+template <int W>
+struct Lanes {
+    typedef typename VectorOf<W>::V V;
+    typedef typename VectorOf<W>::I I;
+
+    static ALWAYS_INLINE V load(const double* p) {
+        V v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static ALWAYS_INLINE void store(double* p, const V& v) { std::memcpy(p, &v, sizeof v); }
+    static ALWAYS_INLINE V splat(double a) {
+        V v;
+        for (int i = 0; i < W; ++i) v[i] = a;
+        return v;
+    }
+    static ALWAYS_INLINE V magnitude(const V& v) {
+        I noSign;
+        for (int i = 0; i < W; ++i) noSign[i] = 0x7FFFFFFFFFFFFFFFLL;
+        return reinterpret_cast<V>(reinterpret_cast<I>(v) & noSign);
+    }
+};
+
+// W features at k. The subgradient and the weight update are lane-wise
+// copies of updateOne(); the dot product terms go to the lane accumulators.
+template <int W, bool Below, bool Next, class V = typename Lanes<W>::V>
+ALWAYS_INLINE void updateLanes(double* w, double* wbar, const double* x, const double* xNext,
+                               int64_t k, const V& y, const V& step, const V& decay,
+                               const V& previous, const V& tD, const V& movedWhenZero,
+                               V& dot, V& absSum) {
+    typedef Lanes<W> L;
+    V moved = movedWhenZero;
+    if (Below) moved = step * (-(y * L::load(x + k)));
+    const V wk = decay * L::load(w + k) - moved;
+    L::store(w + k, wk);
+    L::store(wbar + k, (previous * L::load(wbar + k) + wk) / tD);
+    if (Next) {
+        const V term = wk * L::load(xNext + k);
+        dot += term;
+        absSum += L::magnitude(term);
+    }
+}
+
+template <int W, bool Below, bool Next>
+ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, const double* xNext,
+                                   const double* xAfter, int64_t M, const StepNumbers& s) {
+    typedef Lanes<W> L;
+    typedef typename L::V V;
+    const double movedWhenZero = s.step * 0.0;
+    const V y = L::splat(s.y), step = L::splat(s.step), decay = L::splat(s.decay);
+    const V previous = L::splat(s.previous), tD = L::splat(s.tD), moved0 = L::splat(movedWhenZero);
+    V dot0 = L::splat(0.0), dot1 = dot0, abs0 = dot0, abs1 = dot0;
+    int64_t k = 0;
+    // Sixteen features (two cache lines) per round, in two independent
+    // chains of dot product accumulators.
+    for (; k + 16 <= M; k += 16) {
+        if (xAfter) {
+            __builtin_prefetch(xAfter + k);
+            __builtin_prefetch(xAfter + k + 8);
+        }
+        for (int part = 0; part < 16; part += 2 * W) {
+            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, y, step, decay, previous, tD,
+                                        moved0, dot0, abs0);
+            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part + W, y, step, decay, previous,
+                                        tD, moved0, dot1, abs1);
+        }
+    }
+    if (xAfter)
+        for (int64_t line = k; line < M; line += 8) __builtin_prefetch(xAfter + line);
+    double dotTail = 0.0, absTail = 0.0;
+    for (; k < M; ++k) {
+        updateOne(w, wbar, x, k, s, movedWhenZero);
+        if (Next) {
+            const double term = w[k] * xNext[k];
+            dotTail += term;
+            absTail += std::fabs(term);
+        }
+    }
+    DotEstimate e;
+    if (Next) {
+        // Lanes folded pairwise: the next iteration waits on this sum, and a
+        // tree is log2(W) additions deep where a chain is W.
+        V dots = dot0 + dot1, mags = abs0 + abs1;
+        for (int width = W / 2; width >= 1; width /= 2)
+            for (int lane = 0; lane < width; ++lane) {
+                dots[lane] += dots[lane + width];
+                mags[lane] += mags[lane + width];
+            }
+        e.dot = dots[0] + dotTail;
+        e.absSum = mags[0] + absTail;
+    }
+    return e;
+}
+
+template <bool Below, bool Next>
+DotEstimate passBaseline(double* w, double* wbar, const double* x, const double* xNext,
+                         const double* xAfter, int64_t M, const StepNumbers& s) {
+    return passBody<2, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+}
+
+template <bool Below, bool Next>
+__attribute__((target("avx2"))) DotEstimate passWide(double* w, double* wbar, const double* x,
+                                                     const double* xNext, const double* xAfter,
+                                                     int64_t M, const StepNumbers& s) {
+    return passBody<4, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+}
+
+template <bool Below, bool Next>
+__attribute__((target("avx512f"))) DotEstimate passWidest(double* w, double* wbar, const double* x,
+                                                        const double* xNext, const double* xAfter,
+                                                        int64_t M, const StepNumbers& s) {
+    return passBody<8, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+}
+
+#else
+// Without GCC vector extensions: the same pass one feature at a time.
+template <bool Below, bool Next>
+DotEstimate passBaseline(double* w, double* wbar, const double* x, const double* xNext,
+                         const double*, int64_t M, const StepNumbers& s) {
+    const double movedWhenZero = s.step * 0.0;
+    DotEstimate e;
+    for (int64_t k = 0; k < M; ++k) {
+        updateOne(w, wbar, x, k, s, movedWhenZero);
+        if (Next) {
+            const double term = w[k] * xNext[k];
+            e.dot += term;
+            e.absSum += std::fabs(term);
+        }
+    }
+    return e;
+}
+template <bool Below, bool Next>
+DotEstimate passWide(double* w, double* wbar, const double* x, const double* xNext,
+                     const double* xAfter, int64_t M, const StepNumbers& s) {
+    return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+}
+template <bool Below, bool Next>
+DotEstimate passWidest(double* w, double* wbar, const double* x, const double* xNext,
+                       const double* xAfter, int64_t M, const StepNumbers& s) {
+    return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+}
+#endif
+
+template <bool Below, bool Next>
+DotEstimate passOn(VectorPath path, double* w, double* wbar, const double* x, const double* xNext,
+                   const double* xAfter, int64_t M, const StepNumbers& s) {
+    switch (path) {
+        case VectorPath::Widest: return passWidest<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+        case VectorPath::Wide: return passWide<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+        default: return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+    }
+}
+
+}  // namespace
+
+bool vectorPathAvailable(VectorPath path) {
+#if defined(PELLUMAR_VECTORS)
+    __builtin_cpu_init();
+    switch (path) {
+        case VectorPath::Widest: return __builtin_cpu_supports("avx512f");
+        case VectorPath::Wide: return __builtin_cpu_supports("avx2");
+        default: return true;
+    }
+#else
+    return path == VectorPath::Baseline;
+#endif
+}
+
+VectorPath bestVectorPath() {
+    for (VectorPath path : {VectorPath::Widest, VectorPath::Wide})
+        if (vectorPathAvailable(path)) return path;
+    return VectorPath::Baseline;
+}
+
+const char* vectorPathName(VectorPath path) {
+    switch (path) {
+        case VectorPath::Widest: return "AVX-512";
+        case VectorPath::Wide: return "AVX2";
+        default: return "baseline x86-64 (SSE2)";
+    }
+}
+
+DotEstimate fusedPass(VectorPath path, double* w, double* wbar, const double* x,
+                      const double* xNext, const double* xAfter, int64_t M,
+                      const StepNumbers& s) {
+    if (s.below)
+        return xNext ? passOn<true, true>(path, w, wbar, x, xNext, xAfter, M, s)
+                     : passOn<true, false>(path, w, wbar, x, xNext, xAfter, M, s);
+    return xNext ? passOn<false, true>(path, w, wbar, x, xNext, xAfter, M, s)
+                 : passOn<false, false>(path, w, wbar, x, xNext, xAfter, M, s);
+}
+
+}  // namespace pellumar

@@ -1,0 +1,44 @@
+// One iteration's work on the weights, in a single pass over the features.
+#ifndef PELLUMAR_FUSED_PASS_H
+#define PELLUMAR_FUSED_PASS_H
+
+#include <cstdint>
+
+namespace pellumar {
+
+// The per-iteration numbers the pass applies to every feature k:
+//   g      = below ? -(y*x[k]) : +0.0
+//   w[k]    = decay*w[k] - step*g
+//   wbar[k] = (previous*wbar[k] + w[k]) / tD
+struct StepNumbers {
+    double y, step, decay, previous, tD;
+    bool below;  // the sample's margin was below 1.0
+};
+
+// The next sample's dot product with the updated weights, summed in lanes
+// (not in index order), and the sum of the magnitudes of its terms.
+struct DotEstimate {
+    double dot = 0.0, absSum = 0.0;
+};
+
+// The same pass compiled for three instruction sets: baseline x86-64 (SSE2),
+// AVX2, and AVX-512F. The choice is made at run time from the processor.
+enum class VectorPath { Baseline, Wide, Widest };
+
+// The path's instructions are there on this processor and enabled by the system.
+bool vectorPathAvailable(VectorPath path);
+// The widest path this processor runs.
+VectorPath bestVectorPath();
+const char* vectorPathName(VectorPath path);
+
+// Updates w and wbar for one iteration on sample column x and, when xNext is
+// given, estimates w.xNext with the new w. xAfter, when given, is the column
+// after that: it is fetched into cache along the way. Every element of w and
+// wbar gets exactly the operations above, on either path.
+DotEstimate fusedPass(VectorPath path, double* w, double* wbar, const double* x,
+                      const double* xNext, const double* xAfter, int64_t M,
+                      const StepNumbers& s);
+
+}  // namespace pellumar
+
+#endif
