@@ -1,7 +1,7 @@
 # Front door of the project. CMake builds the C++ underneath.
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
-.PHONY: all build test test-core test-sanitize test-octave octave demo mexw64 check-win64 deps clean
+.PHONY: all build test test-core test-sanitize test-octave octave demo mexw64 check-win64 bench deps clean
 
 BUILD      := build
 JOBS       ?= 2
@@ -65,6 +65,16 @@ check-win64: mexw64 $(BUILD)/wineprefix/.ready
 	scripts/check-win64-tables.sh $(BUILD)/win64/Pellumar.mexw64
 	cd $(BUILD)/win64 && $(WINE_ENV) $(WINE) win64_check.exe Pellumar.mexw64
 	$(WINE_ENV) /usr/lib/wine/wineserver -k || true
+
+# Speed: ratios against a plain -O2 build and the sequential-add floor, a
+# scaling table, and scikit-learn's SGDClassifier as a peer. Not part of test:
+# timings on a shared machine are for reading, not for asserting.
+bench:
+	scripts/install-deps.sh core bench
+	$(CMAKE_GEN) -B $(BUILD)/bench -DPELLUMAR_BENCH=ON -DPELLUMAR_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	$(BUILD)/bench/bench_training
+	/usr/bin/python3 bench/sklearn_peer.py
 
 test: test-core test-sanitize test-octave check-win64
 

@@ -1,5 +1,7 @@
 #include "fused_pass.h"
 
+#include "prefetch.h"
+
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -96,8 +98,8 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
     // chains of dot product accumulators.
     for (; k + 16 <= M; k += 16) {
         if (xAfter) {
-            __builtin_prefetch(xAfter + k);
-            __builtin_prefetch(xAfter + k + 8);
+            prefetchToL2(xAfter + k);
+            prefetchToL2(xAfter + k + 8);
         }
         for (int part = 0; part < 16; part += 2 * W) {
             updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, y, step, decay, previous, tD,
@@ -106,8 +108,10 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
                                         tD, moved0, dot1, abs1);
         }
     }
-    if (xAfter)
-        for (int64_t line = k; line < M; line += 8) __builtin_prefetch(xAfter + line);
+    if (xAfter && M > 0) {
+        for (int64_t line = k; line < M; line += 8) prefetchToL2(xAfter + line);
+        prefetchToL2(xAfter + M - 1);  // a column need not start on a line
+    }
     double dotTail = 0.0, absTail = 0.0;
     for (; k < M; ++k) {
         updateOne(w, wbar, x, k, s, movedWhenZero);

@@ -6,6 +6,7 @@
 
 #include "hinge.h"
 #include "margin_decision.h"
+#include "prefetch.h"
 
 namespace pellumar {
 
@@ -77,7 +78,12 @@ void trainOnOrderWith(VectorPath path, const double* X, const double* y, double 
             s.below = side == MarginSide::Below;
 
             const double* xNext = t < T ? column(order[next.position]) : nullptr;
-            const double* xAfter = t <= T - ahead ? column(order[later.position]) : nullptr;
+            const double* xAfter = nullptr;
+            if (t <= T - ahead) {
+                const int32_t fLater = order[later.position];
+                xAfter = column(fLater);
+                prefetchToL2(y + fLater);  // its label is needed first
+            }
             estimate = fusedPass(path, w.data(), wbar.data(), x, xNext, xAfter, m, s);
             haveEstimate = true;
             if (t == T) break;
