@@ -1,0 +1,244 @@
+// The single-pass trainer against the plain reference, bit for bit, on every
+// vector path this processor has, including margins that fall within a few
+// units in the last place of 1.0, extreme magnitudes and non-finite values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "../support/reference_trainer.h"
+#include "../support/same_bits.h"
+#include "fused_pass.h"
+#include "hinge.h"
+#include "margin_decision.h"
+#include "train_on_order.h"
+
+using pellumar::MarginSide;
+using pellumar::VectorPath;
+
+namespace {
+
+std::vector<VectorPath> availablePaths() {
+    std::vector<VectorPath> paths;
+    for (VectorPath p : {VectorPath::Baseline, VectorPath::Wide, VectorPath::Widest})
+        if (pellumar::vectorPathAvailable(p)) paths.push_back(p);
+    return paths;
+}
+
+struct Problem {
+    int32_t M, N;
+    std::vector<double> X, y;
+    std::vector<int32_t> order;
+};
+
+Problem randomProblem(std::mt19937_64& rng, int32_t M, int32_t N, double scale) {
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    Problem p{M, N, std::vector<double>(static_cast<size_t>(M) * N), std::vector<double>(N), {}};
+    for (double& v : p.X) v = scale * gauss(rng);
+    for (double& v : p.y) v = gauss(rng) < 0 ? -1.0 : 1.0;
+    for (int32_t i = 0; i < N; ++i) p.order.push_back(i);
+    std::shuffle(p.order.begin(), p.order.end(), rng);
+    return p;
+}
+
+// Every available path against the reference on one problem.
+void expectAllPathsMatch(const Problem& p, double lambda, int32_t T, double eta0,
+                         const char* what) {
+    const auto want = reference::train(p.X, p.y, lambda, T, eta0, p.M, p.N, p.order);
+    for (VectorPath path : availablePaths()) {
+        std::vector<double> got(p.M);
+        pellumar::trainOnOrderWith(path, p.X.data(), p.y.data(), lambda, T, eta0, p.M, p.N,
+                                   p.order.data(), got.data());
+        EXPECT_TRUE(SameBits(got, want)) << what << " on " << pellumar::vectorPathName(path)
+                                         << " M=" << p.M << " N=" << p.N << " T=" << T;
+    }
+}
+
+}  // namespace
+
+TEST(FastPath, MatchesReferenceOnRandomProblemsAtManyWidths) {
+    std::mt19937_64 rng(11);
+    std::vector<int32_t> widths;
+    for (int32_t M = 1; M <= 17; ++M) widths.push_back(M);
+    for (int32_t M : {23, 31, 32, 33, 63, 100, 257, 1001}) widths.push_back(M);
+    for (int32_t M : widths) {
+        const Problem p = randomProblem(rng, M, 9, 1.0);
+        expectAllPathsMatch(p, 1e-3, 40, 0.5, "random");
+        expectAllPathsMatch(p, 0.0, 25, 2.0, "lambda = 0");
+        expectAllPathsMatch(p, 50.0, 25, 0.5, "negative decay");
+    }
+}
+
+TEST(FastPath, MatchesReferenceOnExtremeMagnitudes) {
+    std::mt19937_64 rng(12);
+    for (double scale : {1e-160, 1e-300, 4.9e-324, 1e150, 1e300}) {
+        for (int32_t M : {3, 16, 37}) {
+            Problem p = randomProblem(rng, M, 5, scale);
+            expectAllPathsMatch(p, 1e-2, 30, 1.0, "scaled");
+            // Mixed: every other feature huge.
+            for (size_t i = 0; i < p.X.size(); i += 2) p.X[i] *= 1e280;
+            expectAllPathsMatch(p, 1e-2, 30, 1.0, "mixed magnitudes");
+        }
+    }
+}
+
+TEST(FastPath, MatchesReferenceWhenOneSummationOrderOverflows) {
+    // After iteration 1 on sample 0, w = eta0*x0; the margin on sample 1 then
+    // sums w_k*x1_k = [H, H, -H, -H, ...]: in index order H + H overflows to
+    // Inf, while other orders may stay finite.
+    const double H = 1e308;
+    for (int32_t M : {4, 8, 16, 20}) {
+        Problem p{M, 2, std::vector<double>(2 * M, 0.0), {1.0, 1.0}, {1, 0}};
+        for (int32_t k = 0; k < M; ++k) {
+            p.X[k] = 1.0;                                  // sample 0
+            p.X[M + k] = (k / 2) % 2 == 0 ? H : -H;        // sample 1
+        }
+        p.order = {1, 0};  // t = 1 visits order[1] = sample 0
+        expectAllPathsMatch(p, 0.0, 4, 1.0, "overflow in one order");
+    }
+}
+
+TEST(FastPath, MatchesReferenceWithNonFiniteValuesAndOddLabels) {
+    std::mt19937_64 rng(13);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int32_t M : {5, 16, 29}) {
+        Problem p = randomProblem(rng, M, 6, 1.0);
+        p.y[0] = 0.0;
+        p.y[1] = -0.0;
+        p.y[2] = 3.5;
+        expectAllPathsMatch(p, 1e-3, 30, 0.5, "labels 0, -0, 3.5");
+        p.X[M + 2] = nan;
+        expectAllPathsMatch(p, 1e-3, 30, 0.5, "NaN feature");
+        p.X[M + 2] = inf;
+        expectAllPathsMatch(p, 1e-3, 30, 0.5, "Inf feature");
+        p.y[3] = inf;
+        expectAllPathsMatch(p, 1e-3, 30, 0.5, "Inf label");
+        expectAllPathsMatch(p, nan, 10, 0.5, "NaN lambda");
+        expectAllPathsMatch(p, 1e-3, 10, -0.5, "negative eta0");
+    }
+}
+
+TEST(FastPath, MatchesReferenceWhenMarginsSitOnOne) {
+    // One sample, label 1, lambda 0: w1 = eta0*x, and the margin of
+    // iteration 2 is the in-order sum of eta0*x_k*x_k. Sweeping eta0 across
+    // 1/|x|^2 puts that margin a few units in the last place below, at, and
+    // above 1.0; every path must take the same side as the in-order sum.
+    std::mt19937_64 rng(14);
+    std::uniform_real_distribution<double> uniform(0.5, 2.0);
+    int below = 0, exactlyOne = 0, above = 0;
+    for (int32_t M : {1, 3, 8, 16, 17, 40, 100}) {
+        for (int trial = 0; trial < 4; ++trial) {
+            Problem p{M, 1, std::vector<double>(M), {1.0}, {0}};
+            for (double& v : p.X) v = trial == 0 ? 1.0 : uniform(rng);
+            double squares = 0.0;
+            for (double v : p.X) squares += v * v;
+            double eta0 = 1.0 / squares;
+            for (int ulps = 0; ulps < 12; ++ulps) eta0 = std::nextafter(eta0, 0.0);
+            for (int step = 0; step < 24; ++step, eta0 = std::nextafter(eta0, 1.0)) {
+                std::vector<double> w1(M);
+                for (int32_t k = 0; k < M; ++k) w1[k] = 0.0 - eta0 * (-(1.0 * p.X[k]));
+                const double margin = pellumar::dotInOrder(w1.data(), p.X.data(), M) * 1.0;
+                below += margin < 1.0;
+                exactlyOne += margin == 1.0;
+                above += margin > 1.0;
+                expectAllPathsMatch(p, 0.0, 3, eta0, "margin near 1");
+            }
+        }
+    }
+    EXPECT_GT(below, 0);
+    EXPECT_GT(exactlyOne, 0);
+    EXPECT_GT(above, 0);
+}
+
+TEST(MarginDecision, NeverContradictsTheInOrderSum) {
+    // For random dot products with labels chosen to put the margin within a
+    // few ulps of 1.0 (and far from it), a conclusive answer computed from a
+    // differently ordered sum must match fl(in-order sum * y) < 1.0.
+    std::mt19937_64 rng(15);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    int conclusiveFar = 0, farCases = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int n = 1 + static_cast<int>(rng() % 300);
+        const double scale = std::ldexp(1.0, static_cast<int>(rng() % 200) - 100);
+        std::vector<double> w(n), x(n);
+        for (int k = 0; k < n; ++k) {
+            w[k] = gauss(rng) * scale;
+            x[k] = gauss(rng);
+        }
+        const double exact = pellumar::dotInOrder(w.data(), x.data(), n);
+        // Another order: backwards, in three interleaved chains.
+        double chains[3] = {0.0, 0.0, 0.0}, absSum = 0.0;
+        for (int k = n - 1; k >= 0; --k) {
+            chains[k % 3] += w[k] * x[k];
+            absSum += std::fabs(w[k] * x[k]);
+        }
+        const double fast = (chains[0] + chains[1]) + chains[2];
+        if (exact == 0.0) continue;
+        const double y0 = 1.0 / exact;
+        double y = y0;
+        for (int i = 0; i < 6; ++i) y = std::nextafter(y, 0.0);
+        for (int i = 0; i < 13; ++i, y = std::nextafter(y, 2.0 * y0)) {
+            const MarginSide side = pellumar::marginSide(fast, absSum, n, y);
+            if (side == MarginSide::Unsure) continue;
+            ASSERT_EQ(side == MarginSide::Below, exact * y < 1.0)
+                << "n=" << n << " exact=" << exact << " fast=" << fast << " y=" << y;
+        }
+        for (double factor : {0.5, -1.0, 2.0, 1.001, 0.999}) {
+            const double yFar = factor * y0;
+            const MarginSide side = pellumar::marginSide(fast, absSum, n, yFar);
+            ++farCases;
+            if (side == MarginSide::Unsure) continue;
+            ++conclusiveFar;
+            ASSERT_EQ(side == MarginSide::Below, exact * yFar < 1.0);
+        }
+    }
+    // The fast decision must actually decide when the margin is not close.
+    EXPECT_GT(conclusiveFar, farCases * 9 / 10);
+}
+
+TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(pellumar::marginSide(0.5, inf, 4, 1.0), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(nan, 1.0, 4, 1.0), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(0.5, 1.0, 4, nan), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(0.5, 1.0, 4, inf), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(1.0, 0x1p1001, 4, 1.0), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(1.0, 1.0, 4, 1.0), MarginSide::Unsure);
+    EXPECT_EQ(pellumar::marginSide(0.25, 1.0, 4, 1.0), MarginSide::Below);
+    EXPECT_EQ(pellumar::marginSide(3.0, 3.0, 4, 1.0), MarginSide::NotBelow);
+    EXPECT_EQ(pellumar::marginSide(123.0, 200.0, 4, 0.0), MarginSide::Below);  // y = 0
+}
+
+// Counts what the training run obtains from the heap.
+namespace {
+bool countingAllocations = false;
+long allocations = 0;
+}  // namespace
+
+void* operator new(size_t n) {
+    if (countingAllocations) ++allocations;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+TEST(FastPath, AllocatesOnlyItsTwoWeightVectorsWhateverT) {
+    std::mt19937_64 rng(16);
+    const Problem p = randomProblem(rng, 50, 20, 1.0);
+    std::vector<double> out(p.M);
+    for (int32_t T : {1, 10, 5000}) {
+        allocations = 0;
+        countingAllocations = true;
+        pellumar::trainOnOrder(p.X.data(), p.y.data(), 1e-3, T, 0.5, p.M, p.N, p.order.data(),
+                               out.data());
+        countingAllocations = false;
+        EXPECT_EQ(allocations, 2) << "T = " << T;
+    }
+}
