@@ -1,8 +1,11 @@
 # Front door of the project. CMake builds the C++ underneath.
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
-.PHONY: all build test test-core test-sanitize test-octave octave demo mexw64 check-win64 bench deps clean
+.PHONY: all build test test-core test-sanitize test-valgrind test-octave test-soak octave demo \
+        mexw64 check-win64 bench fuzz test-fuzz deps clean
 
+SHELL      := /bin/bash
+.SHELLFLAGS := -o pipefail -c
 BUILD      := build
 JOBS       ?= 2
 CMAKE_GEN  := cmake -S . -DCMAKE_BUILD_TYPE=Release
@@ -26,6 +29,45 @@ $(BUILD)/octave/Pellumar.mex: gateway/pellumar_mex.cpp gateway/Pellumar.m gatewa
 
 test-octave: octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/tests/octave/test_pellumar.m')"
+
+# 100,000 mixed calls in one Octave process: memory must stay flat, and
+# standard output must hold exactly the 10,000 sparse refusal lines.
+test-soak: octave
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/tests/octave/soak_pellumar.m')" \
+	  > $(BUILD)/soak-stdout.txt
+	test "$$(grep -cx 'SGD sparse is not ready' $(BUILD)/soak-stdout.txt)" = 10000
+	test "$$(wc -l < $(BUILD)/soak-stdout.txt)" = 10000
+	@echo "soak: standard output held exactly the 10000 refusal lines"
+
+# Uninitialised reads are the one fault class the sanitizers don't see:
+# memcheck runs the core and gateway suites (not the 2^31-iteration test,
+# which would take hours under it).
+test-valgrind: build
+	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
+	  $(BUILD)/release/core_tests --gtest_brief=1 --gtest_filter=-TrainingRun.LargestIterationCountEnds
+	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite -q \
+	  $(BUILD)/release/gateway_tests --gtest_brief=1
+
+# The gateway fuzzer (clang, libFuzzer, ASan + LSan + UBSan), working on a
+# copy of the committed seeds. make fuzz FUZZ_SECONDS=N runs it for N seconds;
+# test-fuzz is the bounded run that make test includes.
+FUZZ_SECONDS ?= 600
+FUZZ_BUILD   := $(BUILD)/fuzz
+fuzz-build:
+	scripts/install-deps.sh core fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPELLUMAR_SANITIZE=ON -DPELLUMAR_FUZZ=ON -DPELLUMAR_TESTS=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target gateway_fuzzer
+	mkdir -p $(FUZZ_BUILD)/corpus
+	cp -n fuzz/seeds/* $(FUZZ_BUILD)/corpus/
+
+fuzz: fuzz-build
+	$(FUZZ_BUILD)/gateway_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1 $(FUZZ_BUILD)/corpus 2>&1 \
+	  | grep -vE '^#[0-9]+|NEW_FUNC'
+
+test-fuzz:
+	$(MAKE) fuzz FUZZ_SECONDS=60
 
 deps:
 	scripts/install-deps.sh core
@@ -76,7 +118,7 @@ bench:
 	$(BUILD)/bench/bench_training
 	/usr/bin/python3 bench/sklearn_peer.py
 
-test: test-core test-sanitize test-octave check-win64
+test: test-core test-sanitize test-valgrind test-octave test-soak check-win64 test-fuzz
 
 clean:
 	rm -rf $(BUILD)

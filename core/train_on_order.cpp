@@ -1,5 +1,6 @@
 #include "train_on_order.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -38,6 +39,10 @@ struct OrderCursor {
 void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
                       double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
     const size_t m = M > 0 ? static_cast<size_t>(M) : 0;
+    if (T < 1) {  // no iterate to average: zeros, without working vectors
+        std::fill(out, out + m, 0.0);
+        return;
+    }
     std::vector<double> w(m, 0.0);     // current weights w_t
     std::vector<double> wbar(m, 0.0);  // mean of w_1 .. w_t
 
@@ -49,48 +54,46 @@ void trainOnOrderWith(VectorPath path, const double* X, const double* y, double 
     // far enough ahead to hide a trip to main memory when columns are short.
     const int32_t ahead = M <= 256 ? 16 : M <= 2048 ? 8 : 4;
 
-    if (T >= 1) {
-        // Positions t mod N, (t+1) mod N and (t+ahead) mod N in the order,
-        // stepped along instead of divided out every iteration.
-        OrderCursor now(N, 1), next(N, 2), later(N, 1 + static_cast<int64_t>(ahead));
-        DotEstimate estimate;       // w.x for the coming sample, from the previous pass
-        bool haveEstimate = false;  // none before the first iteration
-        // The exit test sits at the bottom so that T = INT32_MAX ends without
-        // the counter overflowing.
-        for (int32_t t = 1;; ++t) {
-            const int32_t f = order[now.position];
-            const double* x = column(f);
-            const double yf = y[f];
+    // Positions t mod N, (t+1) mod N and (t+ahead) mod N in the order,
+    // stepped along instead of divided out every iteration.
+    OrderCursor now(N, 1), next(N, 2), later(N, 1 + static_cast<int64_t>(ahead));
+    DotEstimate estimate;       // w.x for the coming sample, from the previous pass
+    bool haveEstimate = false;  // none before the first iteration
+    // The exit test sits at the bottom so that T = INT32_MAX ends without
+    // the counter overflowing.
+    for (int32_t t = 1;; ++t) {
+        const int32_t f = order[now.position];
+        const double* x = column(f);
+        const double yf = y[f];
 
-            MarginSide side = haveEstimate ? marginSide(estimate.dot, estimate.absSum, m, yf)
-                                           : MarginSide::Unsure;
-            if (side == MarginSide::Unsure) {
-                const double margin = dotInOrder(w.data(), x, M) * yf;
-                side = margin < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
-            }
-
-            StepNumbers s;
-            s.y = yf;
-            s.tD = static_cast<double>(t);
-            s.step = eta0 / std::sqrt(s.tD);
-            s.decay = 1.0 - s.step * lambda;
-            s.previous = static_cast<double>(t - 1);
-            s.below = side == MarginSide::Below;
-
-            const double* xNext = t < T ? column(order[next.position]) : nullptr;
-            const double* xAfter = nullptr;
-            if (t <= T - ahead) {
-                const int32_t fLater = order[later.position];
-                xAfter = column(fLater);
-                prefetchToL2(y + fLater);  // its label is needed first
-            }
-            estimate = fusedPass(path, w.data(), wbar.data(), x, xNext, xAfter, m, s);
-            haveEstimate = true;
-            if (t == T) break;
-            now.advance();
-            next.advance();
-            later.advance();
+        MarginSide side = haveEstimate ? marginSide(estimate.dot, estimate.absSum, m, yf)
+                                       : MarginSide::Unsure;
+        if (side == MarginSide::Unsure) {
+            const double margin = dotInOrder(w.data(), x, M) * yf;
+            side = margin < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
         }
+
+        StepNumbers s;
+        s.y = yf;
+        s.tD = static_cast<double>(t);
+        s.step = eta0 / std::sqrt(s.tD);
+        s.decay = 1.0 - s.step * lambda;
+        s.previous = static_cast<double>(t - 1);
+        s.below = side == MarginSide::Below;
+
+        const double* xNext = t < T ? column(order[next.position]) : nullptr;
+        const double* xAfter = nullptr;
+        if (t <= T - ahead) {
+            const int32_t fLater = order[later.position];
+            xAfter = column(fLater);
+            prefetchToL2(y + fLater);  // its label is needed first
+        }
+        estimate = fusedPass(path, w.data(), wbar.data(), x, xNext, xAfter, m, s);
+        haveEstimate = true;
+        if (t == T) break;
+        now.advance();
+        next.advance();
+        later.advance();
     }
     for (size_t k = 0; k < m; ++k) out[k] = wbar[k];
 }

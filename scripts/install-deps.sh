@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A group=(
-  [core]="cmake g++ make libgtest-dev"
+  [core]="cmake g++ make libgtest-dev valgrind"
   [octave]="octave octave-dev"
   [win64]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
   [fuzz]="clang libclang-rt-14-dev"

@@ -28,6 +28,10 @@ STANDIN_MX_API mxArray* makeDouble(size_t m, size_t n, const double* values);
 STANDIN_MX_API mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count);
 // The raw storage of an array, for filling arrays of any class.
 STANDIN_MX_API void* dataOf(mxArray* a);
+// The most bytes one array may hold; creating a larger one raises the host
+// error "standin:outOfMemory", as a host short of memory does. No limit by
+// default.
+STANDIN_MX_API void setArrayByteLimit(size_t bytes);
 // Arrays created and not yet destroyed, inputs and outputs alike.
 STANDIN_MX_API long liveArrays();
 

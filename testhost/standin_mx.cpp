@@ -18,6 +18,7 @@ struct mxArray_tag {
 
 namespace {
 long live = 0;
+size_t byteLimit = SIZE_MAX;
 
 size_t elementSize(mxClassID cls) {
     switch (cls) {
@@ -29,9 +30,24 @@ size_t elementSize(mxClassID cls) {
     }
 }
 
+[[noreturn]] void outOfMemory() {
+    throw standin::HostError("standin:outOfMemory", "stand-in host: out of memory");
+}
+
+// m*n, refusing shapes whose element count does not fit a size_t: no host
+// could hold them.
+size_t numelOf(size_t m, size_t n) {
+    if (n != 0 && m > SIZE_MAX / n) outOfMemory();
+    return m * n;
+}
+
+// An m x n array holding `stored` elements of the class.
 mxArray* allocate(mxClassID cls, size_t m, size_t n, bool sparse, bool complex, size_t stored) {
+    numelOf(m, n);
+    const size_t size = elementSize(cls);
+    if (size != 0 && stored > byteLimit / size) outOfMemory();
+    const size_t bytes = stored * size;
     mxArray* a = new mxArray_tag{cls, m, n, sparse, complex, nullptr, nullptr, stored};
-    const size_t bytes = stored * elementSize(cls);
     if (bytes > 0) {
         a->real = std::calloc(stored, elementSize(cls));
         if (complex) a->imag = std::calloc(stored, elementSize(cls));
@@ -39,7 +55,7 @@ mxArray* allocate(mxClassID cls, size_t m, size_t n, bool sparse, bool complex, 
             std::free(a->real);
             std::free(a->imag);
             delete a;
-            throw standin::HostError("standin:outOfMemory", "stand-in host: out of memory");
+            outOfMemory();
         }
     }
     ++live;
@@ -57,11 +73,11 @@ double first(const void* p) {
 namespace standin {
 
 mxArray* makeArray(mxClassID cls, size_t m, size_t n, bool complex) {
-    return allocate(cls, m, n, false, complex, m * n);
+    return allocate(cls, m, n, false, complex, numelOf(m, n));
 }
 
 mxArray* makeDouble(size_t m, size_t n, const double* values) {
-    mxArray* a = allocate(mxDOUBLE_CLASS, m, n, false, false, m * n);
+    mxArray* a = allocate(mxDOUBLE_CLASS, m, n, false, false, numelOf(m, n));
     if (m * n > 0) std::memcpy(a->real, values, m * n * sizeof(double));
     return a;
 }
@@ -73,6 +89,8 @@ mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count) {
 }
 
 long liveArrays() { return live; }
+
+void setArrayByteLimit(size_t bytes) { byteLimit = bytes; }
 
 void* dataOf(mxArray* a) { return a->real; }
 
@@ -116,7 +134,7 @@ double mxGetScalar(const mxArray* a) {
 
 mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexity) {
     const size_t rows = m > 0 ? static_cast<size_t>(m) : 0, cols = n > 0 ? static_cast<size_t>(n) : 0;
-    return allocate(mxDOUBLE_CLASS, rows, cols, false, complexity == mxCOMPLEX, rows * cols);
+    return allocate(mxDOUBLE_CLASS, rows, cols, false, complexity == mxCOMPLEX, numelOf(rows, cols));
 }
 
 void mxDestroyArray(mxArray* a) {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <new>
 #include <random>
 #include <vector>
 
@@ -213,32 +212,4 @@ TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
     EXPECT_EQ(pellumar::marginSide(0.25, 1.0, 4, 1.0), MarginSide::Below);
     EXPECT_EQ(pellumar::marginSide(3.0, 3.0, 4, 1.0), MarginSide::NotBelow);
     EXPECT_EQ(pellumar::marginSide(123.0, 200.0, 4, 0.0), MarginSide::Below);  // y = 0
-}
-
-// Counts what the training run obtains from the heap.
-namespace {
-bool countingAllocations = false;
-long allocations = 0;
-}  // namespace
-
-void* operator new(size_t n) {
-    if (countingAllocations) ++allocations;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-
-TEST(FastPath, AllocatesOnlyItsTwoWeightVectorsWhateverT) {
-    std::mt19937_64 rng(16);
-    const Problem p = randomProblem(rng, 50, 20, 1.0);
-    std::vector<double> out(p.M);
-    for (int32_t T : {1, 10, 5000}) {
-        allocations = 0;
-        countingAllocations = true;
-        pellumar::trainOnOrder(p.X.data(), p.y.data(), 1e-3, T, 0.5, p.M, p.N, p.order.data(),
-                               out.data());
-        countingAllocations = false;
-        EXPECT_EQ(allocations, 2) << "T = " << T;
-    }
 }

@@ -192,6 +192,14 @@ TEST_F(Gateway, UnsafeCallsAreRefusedWithIdentifiers) {
 
     for (double T : {2147483648.0, 1e300, kInf})
         expectRefused(call(example(T)), "Pellumar:tooManyIterations");
+
+    // Counts past 2^31 - 1 (empty in the other dimension, so they hold no data).
+    auto tall = example(0);
+    tall[0] = arrays.keep(makeArray(mxDOUBLE_CLASS, size_t{1} << 31, 0, false));
+    expectRefused(call(tall), "Pellumar:tooLarge");
+    auto wide = example(0);
+    wide[0] = arrays.keep(makeArray(mxDOUBLE_CLASS, 0, (size_t{1} << 32) + 1, false));
+    expectRefused(call(wide), "Pellumar:tooLarge");
 }
 
 TEST_F(Gateway, NonFiniteInputsPropagate) {
