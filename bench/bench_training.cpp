@@ -153,9 +153,10 @@ int main(int argc, char** argv) {
     std::printf("targets on the %s path (plain/ours >= 5x, ours/floor <= 0.67x, identical bits): %s\n\n",
                 pellumar::vectorPathName(path), allMet ? "met" : "NOT met");
 
-    std::printf("Scaling (data matrix about 32 MB, or two columns when larger)\n");
+    std::printf("Scaling (data matrix about 32 MB, or two columns when larger; the order is the\n"
+                "caller's here, N more 32-bit entries in a full run)\n");
     std::printf("%9s %8s %10s | %12s | %14s %16s\n", "M", "N", "T", "ns/ei", "heap peak (B)",
-                "2M doubles + order");
+                "2M doubles (B)");
     for (int32_t M : {16, 64, 256, 1024, 4096, 16384, 65536, 262144, 1000000}) {
         const Problem p = makeProblem(M, 32u << 20, 99u + M);
         const int32_t T = std::max<int32_t>(2, static_cast<int32_t>(elementIterations / 4 / M));
