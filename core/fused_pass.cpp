@@ -1,10 +1,10 @@
 #include "fused_pass.h"
 
-#include "prefetch.h"
-
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+
+#include "prefetch.h"
 
 namespace pellumar {
 
