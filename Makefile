@@ -77,13 +77,13 @@ build: deps
 	cmake --build $(BUILD)/release -j $(JOBS)
 
 test-core: build
-	ctest --test-dir $(BUILD)/release --output-on-failure
+	ctest --test-dir $(BUILD)/release --output-on-failure -j $(JOBS)
 
 # The same suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
 	$(CMAKE_GEN) -B $(BUILD)/sanitize -DPELLUMAR_SANITIZE=ON >/dev/null
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
-	ctest --test-dir $(BUILD)/sanitize --output-on-failure
+	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS)
 
 # The 64-bit Windows module, cross-built with MinGW-w64; needs only system
 # DLLs and the host's libmx.dll and libmex.dll.
