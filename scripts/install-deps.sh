@@ -9,7 +9,7 @@ declare -A group=(
   [win64]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev python3-sklearn python3-numpy"
-  [plot]="gnuplot-nox"
+  [plot]="gnuplot-nox fonts-dejavu-core"
 )
 
 wanted=()
