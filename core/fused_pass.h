@@ -32,9 +32,9 @@ VectorPath bestVectorPath();
 const char* vectorPathName(VectorPath path);
 
 // Updates w and wbar for one iteration on sample column x and, when xNext is
-// given, estimates w.xNext with the new w. xAfter, when given, is the column
-// after that: it is fetched into cache along the way. Every element of w and
-// wbar gets exactly the operations above, on either path.
+// given, estimates w.xNext with the new w. xAfter, when given, is a column a
+// few samples later: it is fetched into cache along the way. Every element of
+// w and wbar gets exactly the operations above, on every path.
 DotEstimate fusedPass(VectorPath path, double* w, double* wbar, const double* x,
                       const double* xNext, const double* xAfter, int64_t M,
                       const StepNumbers& s);

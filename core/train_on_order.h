@@ -19,10 +19,6 @@ void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, do
 void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
                       double eta0, int32_t M, int32_t N, const int32_t* order, double* out);
 
-// Throws std::invalid_argument when the run can't be made: negative counts,
-// or iterations asked for with no samples to visit.
-void checkTrainingShape(int32_t T, int32_t M, int32_t N);
-
 }  // namespace pellumar
 
 #endif

@@ -9,6 +9,9 @@
 
 namespace pellumar {
 
+namespace {
+// Refuses runs that can't be made: negative counts, or iterations asked for
+// with no samples to visit (t mod N would divide by zero).
 void checkTrainingShape(int32_t T, int32_t M, int32_t N) {
     if (M < 0 || N < 0)
         throw std::invalid_argument("runTraining: negative dimensions (M = " + std::to_string(M) +
@@ -17,6 +20,7 @@ void checkTrainingShape(int32_t T, int32_t M, int32_t N) {
         throw std::invalid_argument("runTraining: no samples to visit (N = 0) but T = " +
                                     std::to_string(T) + " iterations were asked for");
 }
+}  // namespace
 
 void runTraining(const double* X, const double* y, double lambda, int32_t T, double eta0,
                  int32_t M, int32_t N, double* out) {
