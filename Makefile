@@ -2,7 +2,7 @@
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
 .PHONY: all build test test-core test-sanitize test-valgrind test-octave test-soak octave demo \
-        mexw64 check-win64 bench fuzz test-fuzz deps clean
+        test-clang test-portable check-arm64 mexw64 check-win64 bench fuzz test-fuzz deps clean
 
 SHELL      := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -85,6 +85,29 @@ test-sanitize: deps
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS)
 
+# The same suites built by clang, and built with the portable pass alone (as
+# MSVC and any compiler without GCC's vector extensions build it).
+test-clang: deps
+	scripts/install-deps.sh clang
+	$(CMAKE_GEN) -B $(BUILD)/clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(BUILD)/clang -j $(JOBS)
+	ctest --test-dir $(BUILD)/clang --output-on-failure -j $(JOBS)
+
+test-portable: deps
+	$(CMAKE_GEN) -B $(BUILD)/portable -DPELLUMAR_VECTORS=OFF >/dev/null
+	cmake --build $(BUILD)/portable -j $(JOBS)
+	ctest --test-dir $(BUILD)/portable --output-on-failure -j $(JOBS)
+
+# 64-bit ARM: cross-built, its code checked for vector arithmetic and for the
+# absence of fused multiply-adds, and the suites run under qemu-aarch64
+# (without the 2^31-iteration test, hours under emulation).
+check-arm64: deps
+	scripts/install-deps.sh arm64
+	$(CMAKE_GEN) -B $(BUILD)/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake >/dev/null
+	cmake --build $(BUILD)/arm64 -j $(JOBS)
+	scripts/check-arm64-code.sh $(BUILD)/arm64/libpellumar_core.a
+	ctest --test-dir $(BUILD)/arm64 --output-on-failure -j $(JOBS) -E LargestIterationCountEnds
+
 # The 64-bit Windows module, cross-built with MinGW-w64; needs only system
 # DLLs and the host's libmx.dll and libmex.dll.
 mexw64:
@@ -118,7 +141,8 @@ bench:
 	$(BUILD)/bench/bench_training
 	/usr/bin/python3 bench/sklearn_peer.py
 
-test: test-core test-sanitize test-valgrind test-octave test-soak check-win64 test-fuzz
+test: test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave test-soak \
+      check-win64 test-fuzz
 
 clean:
 	rm -rf $(BUILD)

@@ -111,9 +111,8 @@ int main(int argc, char** argv) {
     std::printf("%8s %8s %9s %-24s | %10s %10s %10s | %11s %11s | %s\n", "M", "N", "T", "path",
                 "ours ns/ei", "plain", "floor", "plain/ours", "ours/floor", "bits");
     std::vector<pellumar::VectorPath> paths;
-    for (auto candidate : {pellumar::VectorPath::Widest, pellumar::VectorPath::Wide,
-                           pellumar::VectorPath::Baseline})
-        if (pellumar::vectorPathAvailable(candidate)) paths.push_back(candidate);
+    for (auto candidate : pellumar::vectorPathsBuilt())
+        if (pellumar::vectorPathAvailable(candidate)) paths.insert(paths.begin(), candidate);
     bool allMet = true;
     for (int32_t M : {100, 1000, 10000}) {
         const Problem p = makeProblem(M, 32u << 20, 7u + M);

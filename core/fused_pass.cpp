@@ -1,8 +1,10 @@
 #include "fused_pass.h"
 
+#include "exact_arithmetic.h"
+
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
+#include <iterator>
 
 #include "prefetch.h"
 
@@ -20,8 +22,32 @@ inline void updateOne(double* w, double* wbar, const double* x, int64_t k, const
     wbar[k] = (s.previous * wbar[k] + wk) / s.tD;
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define PELLUMAR_VECTORS 1
+// Without vector extensions: the same pass one feature at a time. Every
+// build has it; compilers other than GCC and clang get only this.
+template <bool Below, bool Next>
+DotEstimate passPortable(double* w, double* wbar, const double* x, const double* xNext,
+                         const double*, int64_t M, const StepNumbers& s) {
+    const double movedWhenZero = s.step * 0.0;
+    DotEstimate e;
+    for (int64_t k = 0; k < M; ++k) {
+        updateOne(w, wbar, x, k, s, movedWhenZero);
+        if (Next) {
+            const double term = w[k] * xNext[k];
+            e.dot += term;
+            e.absSum += std::fabs(term);
+        }
+    }
+    return e;
+}
+
+// GCC vector extensions (GCC and clang): two doubles per vector on baseline
+// x86-64 (SSE2) and on 64-bit ARM (Advanced SIMD, always present there), four
+// under target("avx2"), eight under target("avx512f"). The build option
+// PELLUMAR_VECTORS=OFF defines PELLUMAR_PORTABLE_ONLY and leaves them out, as
+// a compiler without the extensions would.
+#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && \
+    (defined(__x86_64__) || defined(__aarch64__))
+#define PELLUMAR_LANES 1
 // The vector types never cross a function boundary that isn't inlined, so
 // the note that their passing convention depends on AVX does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -137,91 +163,99 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
     return e;
 }
 
+#if defined(__x86_64__)
+#define PELLUMAR_X86_LANES 1
 template <bool Below, bool Next>
-DotEstimate passBaseline(double* w, double* wbar, const double* x, const double* xNext,
-                         const double* xAfter, int64_t M, const StepNumbers& s) {
+DotEstimate passSse2(double* w, double* wbar, const double* x, const double* xNext,
+                     const double* xAfter, int64_t M, const StepNumbers& s) {
     return passBody<2, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 
 template <bool Below, bool Next>
-__attribute__((target("avx2"))) DotEstimate passWide(double* w, double* wbar, const double* x,
+__attribute__((target("avx2"))) DotEstimate passAvx2(double* w, double* wbar, const double* x,
                                                      const double* xNext, const double* xAfter,
                                                      int64_t M, const StepNumbers& s) {
     return passBody<4, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 
 template <bool Below, bool Next>
-__attribute__((target("avx512f"))) DotEstimate passWidest(double* w, double* wbar, const double* x,
-                                                        const double* xNext, const double* xAfter,
-                                                        int64_t M, const StepNumbers& s) {
+__attribute__((target("avx512f"))) DotEstimate passAvx512(double* w, double* wbar,
+                                                          const double* x, const double* xNext,
+                                                          const double* xAfter, int64_t M,
+                                                          const StepNumbers& s) {
     return passBody<8, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
-
 #else
-// Without GCC vector extensions: the same pass one feature at a time.
+#define PELLUMAR_ARM_LANES 1
 template <bool Below, bool Next>
-DotEstimate passBaseline(double* w, double* wbar, const double* x, const double* xNext,
-                         const double*, int64_t M, const StepNumbers& s) {
-    const double movedWhenZero = s.step * 0.0;
-    DotEstimate e;
-    for (int64_t k = 0; k < M; ++k) {
-        updateOne(w, wbar, x, k, s, movedWhenZero);
-        if (Next) {
-            const double term = w[k] * xNext[k];
-            e.dot += term;
-            e.absSum += std::fabs(term);
-        }
-    }
-    return e;
-}
-template <bool Below, bool Next>
-DotEstimate passWide(double* w, double* wbar, const double* x, const double* xNext,
+DotEstimate passNeon(double* w, double* wbar, const double* x, const double* xNext,
                      const double* xAfter, int64_t M, const StepNumbers& s) {
-    return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
-}
-template <bool Below, bool Next>
-DotEstimate passWidest(double* w, double* wbar, const double* x, const double* xNext,
-                       const double* xAfter, int64_t M, const StepNumbers& s) {
-    return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+    return passBody<2, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 #endif
+#endif  // GCC vector extensions
 
 template <bool Below, bool Next>
 DotEstimate passOn(VectorPath path, double* w, double* wbar, const double* x, const double* xNext,
                    const double* xAfter, int64_t M, const StepNumbers& s) {
     switch (path) {
-        case VectorPath::Widest: return passWidest<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
-        case VectorPath::Wide: return passWide<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
-        default: return passBaseline<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+#if defined(PELLUMAR_X86_LANES)
+        case VectorPath::Avx512: return passAvx512<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+        case VectorPath::Avx2: return passAvx2<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+        case VectorPath::Sse2: return passSse2<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+#elif defined(PELLUMAR_ARM_LANES)
+        case VectorPath::Neon: return passNeon<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
+#endif
+        default: return passPortable<Below, Next>(w, wbar, x, xNext, xAfter, M, s);
     }
 }
 
 }  // namespace
 
-bool vectorPathAvailable(VectorPath path) {
-#if defined(PELLUMAR_VECTORS)
-    __builtin_cpu_init();
-    switch (path) {
-        case VectorPath::Widest: return __builtin_cpu_supports("avx512f");
-        case VectorPath::Wide: return __builtin_cpu_supports("avx2");
-        default: return true;
-    }
-#else
-    return path == VectorPath::Baseline;
+namespace {
+// Narrowest first.
+constexpr VectorPath kBuilt[] = {
+    VectorPath::Portable,
+#if defined(PELLUMAR_X86_LANES)
+    VectorPath::Sse2, VectorPath::Avx2, VectorPath::Avx512,
+#elif defined(PELLUMAR_ARM_LANES)
+    VectorPath::Neon,
 #endif
+};
+}  // namespace
+
+std::vector<VectorPath> vectorPathsBuilt() {
+    return std::vector<VectorPath>(std::begin(kBuilt), std::end(kBuilt));
+}
+
+bool vectorPathAvailable(VectorPath path) {
+    switch (path) {
+        case VectorPath::Portable: return true;
+#if defined(PELLUMAR_X86_LANES)
+        case VectorPath::Sse2: return true;  // part of x86-64 itself
+        case VectorPath::Avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
+        case VectorPath::Avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+#elif defined(PELLUMAR_ARM_LANES)
+        case VectorPath::Neon: return true;  // part of 64-bit ARM itself
+#endif
+        default: return false;
+    }
 }
 
 VectorPath bestVectorPath() {
-    for (VectorPath path : {VectorPath::Widest, VectorPath::Wide})
-        if (vectorPathAvailable(path)) return path;
-    return VectorPath::Baseline;
+    VectorPath best = VectorPath::Portable;
+    for (VectorPath path : kBuilt)  // narrowest first; nothing allocated per call
+        if (vectorPathAvailable(path)) best = path;
+    return best;
 }
 
 const char* vectorPathName(VectorPath path) {
     switch (path) {
-        case VectorPath::Widest: return "AVX-512";
-        case VectorPath::Wide: return "AVX2";
-        default: return "baseline x86-64 (SSE2)";
+        case VectorPath::Sse2: return "baseline x86-64 (SSE2)";
+        case VectorPath::Avx2: return "AVX2";
+        case VectorPath::Avx512: return "AVX-512";
+        case VectorPath::Neon: return "ARM64 Advanced SIMD";
+        default: return "portable (one feature at a time)";
     }
 }
 

@@ -3,6 +3,7 @@
 #define PELLUMAR_FUSED_PASS_H
 
 #include <cstdint>
+#include <vector>
 
 namespace pellumar {
 
@@ -21,11 +22,17 @@ struct DotEstimate {
     double dot = 0.0, absSum = 0.0;
 };
 
-// The same pass compiled for three instruction sets: baseline x86-64 (SSE2),
-// AVX2, and AVX-512F. The choice is made at run time from the processor.
-enum class VectorPath { Baseline, Wide, Widest };
+// The same pass compiled for several instruction sets. Every build has the
+// portable pass (one feature at a time); GCC and clang builds add vector
+// passes for the machine they target: SSE2 (baseline x86-64), AVX2 and
+// AVX-512F on x86-64, Advanced SIMD on 64-bit ARM. All give identical bits.
+enum class VectorPath { Portable, Sse2, Avx2, Avx512, Neon };
 
-// The path's instructions are there on this processor and enabled by the system.
+// The paths compiled into this build, narrowest first, whether or not this
+// processor can run them.
+std::vector<VectorPath> vectorPathsBuilt();
+// The path is built in and its instructions are there on this processor and
+// enabled by the system.
 bool vectorPathAvailable(VectorPath path);
 // The widest path this processor runs.
 VectorPath bestVectorPath();

@@ -1,5 +1,7 @@
 #include "hinge.h"
 
+#include "exact_arithmetic.h"
+
 #include <cstddef>
 
 namespace pellumar {

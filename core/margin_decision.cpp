@@ -1,5 +1,7 @@
 #include "margin_decision.h"
 
+#include "exact_arithmetic.h"
+
 #include <cmath>
 
 namespace pellumar {

@@ -1,5 +1,7 @@
 #include "train_on_order.h"
 
+#include "exact_arithmetic.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

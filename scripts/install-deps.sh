@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the named groups need, skipping those
-# already present. Groups: core, octave, win64, fuzz, bench, plot.
+# already present. Groups: core, octave, win64, fuzz, clang, arm64, bench, plot,
+# dist.
 set -euo pipefail
 
 declare -A group=(
@@ -8,6 +9,8 @@ declare -A group=(
   [octave]="octave octave-dev"
   [win64]="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64"
   [fuzz]="clang libclang-rt-14-dev"
+  [clang]="clang"
+  [arm64]="g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user"
   [bench]="libbenchmark-dev python3-sklearn python3-numpy"
   [plot]="gnuplot-nox fonts-dejavu-core"
 )

@@ -3,6 +3,7 @@
 // units in the last place of 1.0, extreme magnitudes and non-finite values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -23,7 +24,7 @@ namespace {
 
 std::vector<VectorPath> availablePaths() {
     std::vector<VectorPath> paths;
-    for (VectorPath p : {VectorPath::Baseline, VectorPath::Wide, VectorPath::Widest})
+    for (VectorPath p : pellumar::vectorPathsBuilt())
         if (pellumar::vectorPathAvailable(p)) paths.push_back(p);
     return paths;
 }
@@ -58,6 +59,28 @@ void expectAllPathsMatch(const Problem& p, double lambda, int32_t T, double eta0
 }
 
 }  // namespace
+
+// A vector path that silently fell back to the portable pass would pass every
+// bit-for-bit test below while testing nothing new: the build must hold the
+// paths its compiler and target allow, and the chooser must pick one that runs.
+TEST(VectorPaths, BuildHoldsThePathsItsTargetAllowsAndChoosesOneThatRuns) {
+    const std::vector<VectorPath> built = pellumar::vectorPathsBuilt();
+    std::vector<VectorPath> expected = {VectorPath::Portable};
+#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
+    expected.insert(expected.end(), {VectorPath::Sse2, VectorPath::Avx2, VectorPath::Avx512});
+    EXPECT_TRUE(pellumar::vectorPathAvailable(VectorPath::Sse2));
+#elif defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__aarch64__)
+    expected.push_back(VectorPath::Neon);
+    EXPECT_TRUE(pellumar::vectorPathAvailable(VectorPath::Neon));
+#endif
+    EXPECT_EQ(built, expected);
+    const VectorPath chosen = pellumar::bestVectorPath();
+    EXPECT_TRUE(pellumar::vectorPathAvailable(chosen)) << pellumar::vectorPathName(chosen);
+    EXPECT_NE(std::find(built.begin(), built.end(), chosen), built.end());
+    if (expected.size() > 1) {
+        EXPECT_NE(chosen, VectorPath::Portable);
+    }
+}
 
 TEST(FastPath, MatchesReferenceOnRandomProblemsAtManyWidths) {
     std::mt19937_64 rng(11);
