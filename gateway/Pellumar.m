@@ -49,5 +49,5 @@ function w = Pellumar(varargin)
   % The help text above is this file's purpose; the compiled module beside it
   % takes precedence when both are on the path.
   error('Pellumar:notBuilt', ...
-        'Pellumar: the compiled module is missing; build it with make_pellumar.');
+        'the compiled module is missing; build it with make_pellumar.');
 end

@@ -1,8 +1,10 @@
 function make_pellumar(outdir)
 %MAKE_PELLUMAR Build the Pellumar MEX module for the running host.
-%   MAKE_PELLUMAR builds Pellumar into the current folder; MAKE_PELLUMAR(OUTDIR)
-%   builds it into OUTDIR. Run it from MATLAB or GNU Octave, from any folder:
-%   the sources are found next to this file.
+%   MAKE_PELLUMAR builds Pellumar; MAKE_PELLUMAR(OUTDIR) builds it into OUTDIR.
+%   Run it from MATLAB or GNU Octave, from any folder: the sources are found
+%   next to this file. In a release folder (sources in its src/ folder) the
+%   module is built in place, beside Pellumar.m; in the source tree it is
+%   built into the current folder.
 %
 %   MATLAB:  make_pellumar            (needs a supported C++17 compiler, see "mex -setup C++")
 %   Octave:  make_pellumar            (needs the octave-dev package, or mkoctfile)
@@ -12,13 +14,23 @@ function make_pellumar(outdir)
 %   (-ffp-contract=off for GCC/Clang, /fp:precise for MSVC) and never uses
 %   fast-math options.
 
-  if nargin < 1
-    outdir = pwd;
-  end
   here = fileparts(mfilename('fullpath'));
-  root = fileparts(here);
-  core = fullfile(root, 'core');
-  sources = {fullfile(here, 'pellumar_mex.cpp'), ...
+  if exist(fullfile(here, 'src', 'pellumar_mex.cpp'), 'file')
+    % A release folder: every source in src/, and the module built in place,
+    % beside Pellumar.m.
+    gateway = fullfile(here, 'src');
+    core = gateway;
+    defaultOut = here;
+  else
+    % The source tree: this file in gateway/, the core in ../core.
+    gateway = here;
+    core = fullfile(fileparts(here), 'core');
+    defaultOut = pwd;
+  end
+  if nargin < 1
+    outdir = defaultOut;
+  end
+  sources = {fullfile(gateway, 'pellumar_mex.cpp'), ...
              fullfile(core, 'training.cpp'), fullfile(core, 'train_on_order.cpp'), ...
              fullfile(core, 'hinge.cpp'), fullfile(core, 'visit_order.cpp'), ...
              fullfile(core, 'margin_decision.cpp'), fullfile(core, 'fused_pass.cpp')};
@@ -43,5 +55,13 @@ function make_pellumar(outdir)
     mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], ...
         '-outdir', outdir, '-output', 'Pellumar', sources{:});
   end
-  copyfile(fullfile(here, 'Pellumar.m'), fullfile(outdir, 'Pellumar.m'));
+  % The help text goes beside the module (the module takes precedence over it).
+  helpFile = fullfile(here, 'Pellumar.m');
+  if ~strcmp(fileparts(fullfile(outdir, 'Pellumar.m')), fileparts(helpFile))
+    copyfile(helpFile, fullfile(outdir, 'Pellumar.m'));
+  end
+  % Forget any Pellumar seen before the build, so that the next call runs
+  % the new module.
+  clear('Pellumar');
+  rehash;
 end

@@ -33,7 +33,7 @@ bool isRealDenseDouble(const mxArray* a) {
 // numeric or logical array will do.
 void checkScalar(const mxArray* a, const char* id, const char* name) {
     if (!(mxIsNumeric(a) || mxIsLogical(a)) || mxGetNumberOfElements(a) < 1)
-        mexErrMsgIdAndTxt(id, "Pellumar: %s must be a non-empty numeric or logical value.", name);
+        mexErrMsgIdAndTxt(id, "%s must be a non-empty numeric or logical value.", name);
 }
 
 // T as the training run counts it: truncated toward zero; NaN and anything
@@ -55,26 +55,26 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     }
     if (nrhs < IN_COUNT)
         mexErrMsgIdAndTxt("Pellumar:nargin",
-                          "Pellumar: expected 5 inputs, w = Pellumar(X, y, lambda, T, eta0); got %d.",
+                          "Expected 5 inputs, w = Pellumar(X, y, lambda, T, eta0); got %d.",
                           nrhs);
 
     const mxArray* Xa = prhs[IN_X];
     const mxArray* ya = prhs[IN_Y];
     if (!isRealDenseDouble(Xa))
         mexErrMsgIdAndTxt("Pellumar:badData",
-                          "Pellumar: X must be a real double matrix (features by samples).");
+                          "X must be a real double matrix (features by samples).");
     const size_t rows = mxGetM(Xa), cols = mxGetN(Xa);
     if (rows > INT32_MAX || cols > INT32_MAX)
         mexErrMsgIdAndTxt("Pellumar:tooLarge",
-                          "Pellumar: X has %.0f rows and %.0f columns; at most 2147483647 of each "
+                          "X has %.0f rows and %.0f columns; at most 2147483647 of each "
                           "are supported.",
                           static_cast<double>(rows), static_cast<double>(cols));
     if (!isRealDenseDouble(ya))
         mexErrMsgIdAndTxt("Pellumar:badLabels",
-                          "Pellumar: y must be a real, dense double vector of labels (+1 or -1).");
+                          "y must be a real, dense double vector of labels (+1 or -1).");
     if (mxGetNumberOfElements(ya) < cols)
         mexErrMsgIdAndTxt("Pellumar:labelCount",
-                          "Pellumar: y has %.0f labels but X has %.0f samples; one label per column "
+                          "y has %.0f labels but X has %.0f samples; one label per column "
                           "of X is needed.",
                           static_cast<double>(mxGetNumberOfElements(ya)), static_cast<double>(cols));
     checkScalar(prhs[IN_LAMBDA], "Pellumar:badLambda", "lambda");
@@ -86,14 +86,14 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const double eta0 = mxGetScalar(prhs[IN_ETA0]);
     if (requestedT >= kTwoTo31)
         mexErrMsgIdAndTxt("Pellumar:tooManyIterations",
-                          "Pellumar: T = %g iterations is more than the supported 2147483647.",
+                          "T = %g iterations is more than the supported 2147483647.",
                           requestedT);
     const int32_t T = iterationCount(requestedT);
     const int32_t M = static_cast<int32_t>(rows);
     const int32_t N = static_cast<int32_t>(cols);
     if (N == 0 && T >= 1)
         mexErrMsgIdAndTxt("Pellumar:noSamples",
-                          "Pellumar: X has no columns, so there is no sample to train on.");
+                          "X has no columns, so there is no sample to train on.");
 
     mxArray* w = mxCreateDoubleMatrix(M, 1, mxREAL);
     // No C++ exception may reach the host, and the host's error call must not
@@ -116,9 +116,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
         mxDestroyArray(w);
         if (failure == OUT_OF_MEMORY)
             mexErrMsgIdAndTxt("Pellumar:outOfMemory",
-                              "Pellumar: not enough memory for the working vectors (M = %d, N = %d).",
+                              "Not enough memory for the working vectors (M = %d, N = %d).",
                               M, N);
-        mexErrMsgIdAndTxt("Pellumar:internal", "Pellumar: internal error: %s", what);
+        mexErrMsgIdAndTxt("Pellumar:internal", "Internal error: %s", what);
     }
     plhs[OUT_W] = w;
 }

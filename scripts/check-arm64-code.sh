@@ -6,11 +6,7 @@
 set -euo pipefail
 lib=${1:?usage: $0 libpellumar_core.a}
 listing=$(aarch64-linux-gnu-objdump -d --no-show-raw-insn "$lib")
-passed=0 failed=0
-check() {  # description, then a command that succeeds when the check holds
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+source "$(dirname "$0")/checks.sh"
 count() { grep -cE "$1" <<<"$listing" || true; }
 
 fused=$(count $'\t(fmadd|fmsub|fnmadd|fnmsub|fmla|fmls)\t')
@@ -19,5 +15,4 @@ for op in fmul fdiv fadd fsub; do
   n=$(count $'\t'"$op"$'\tv[0-9]+\\.2d')
   check "two-double vector $op present ($n found)" test "$n" -gt 0
 done
-echo "arm64 code: $passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish_checks arm64-code

@@ -7,11 +7,7 @@ set -uo pipefail
 module=${1:?usage: check-win64-tables.sh Pellumar.mexw64}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 table=$("$objdump" -p "$module") || { echo "cannot read $module"; exit 1; }
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # Rows of the name table look like "	[   0] mexFunction".
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | grep -E '^\s*\[ *[0-9]+\]' | awk '{print $NF}')
@@ -31,5 +27,4 @@ check "no other creation variant (got: $(echo $others))" test -z "$others"
 mex_imports=$(awk '/DLL Name: libmex.dll/{on=1; next} /DLL Name:/{on=0} on' <<<"$table" | grep -oE 'mex[A-Za-z0-9_]+')
 check "raises errors with mexErrMsgIdAndTxt" grep -qx 'mexErrMsgIdAndTxt' <<<"$mex_imports"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks win64-tables

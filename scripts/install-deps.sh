@@ -12,6 +12,7 @@ declare -A group=(
   [clang]="clang"
   [arm64]="g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user"
   [bench]="libbenchmark-dev python3-sklearn python3-numpy"
+  [dist]="zip unzip"
   [plot]="gnuplot-nox fonts-dejavu-core"
 )
 

@@ -69,6 +69,9 @@ protected:
     void expectRefused(const CallResult& r, const char* id) {
         EXPECT_TRUE(r.failed);
         EXPECT_EQ(r.errorId, id) << r.errorMessage;
+        // The host puts the function's name before the message already.
+        EXPECT_FALSE(r.errorMessage.empty() || r.errorMessage.rfind("Pellumar", 0) == 0)
+            << r.errorMessage;
         EXPECT_EQ(r.outputs[0], nullptr);
         EXPECT_EQ(r.printed, "");
         EXPECT_EQ(createdByLastCall, 0) << "a refused call leaves no array behind";

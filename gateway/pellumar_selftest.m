@@ -1,0 +1,111 @@
+function varargout = pellumar_selftest()
+%PELLUMAR_SELFTEST Check that the installed Pellumar module works as documented.
+%   PELLUMAR_SELFTEST runs a few seconds of checks of the Pellumar module on the
+%   path, in MATLAB or GNU Octave: the worked example bit for bit, the
+%   conversions of T, refusals with their error identifiers, and that two
+%   calls within one clock second give the same result. It prints one line per
+%   failed check and ends with the line "N passed, N failed".
+%
+%   OK = PELLUMAR_SELFTEST also returns true when every check passed.
+%
+%   See also Pellumar.
+
+  results = [0 0];
+  results = checkWorkedExample(results);
+  results = checkIterationCounts(results);
+  results = checkRefusals(results);
+  results = checkSameSecondSameResult(results);
+  fprintf('%d passed, %d failed\n', results(1), results(2));
+  if nargout > 0
+    varargout{1} = results(2) == 0;
+  end
+end
+
+function results = check(results, ok, what)
+  if ok
+    results(1) = results(1) + 1;
+  else
+    results(2) = results(2) + 1;
+    fprintf('FAILED: %s\n', what);
+  end
+end
+
+% The results are exact IEEE arithmetic in a documented order, so they are
+% compared as bit patterns, not to a tolerance.
+function same = sameBits(a, b)
+  same = isequal(size(a), size(b)) && isequal(num2hex(a), num2hex(b));
+end
+
+function results = checkWorkedExample(results)
+  X = [1; 2];
+  expected = {[0.1; 0.2], ...
+              [0.13358757210636102; 0.26717514421272204], ...
+              [0.16241979487291838; 0.32483958974583677]};
+  for T = 1:3
+    w = Pellumar(X, 1, 0.5, T, 0.1);
+    results = check(results, sameBits(w, expected{T}), ...
+                    sprintf('worked example with T = %d', T));
+  end
+end
+
+% T is truncated toward zero; below one, or NaN, nothing is trained.
+function results = checkIterationCounts(results)
+  X = [1; 2];
+  twoIterations = Pellumar(X, 1, 0.5, 2, 0.1);
+  results = check(results, sameBits(Pellumar(X, 1, 0.5, 2.9, 0.1), twoIterations), ...
+                  'T = 2.9 runs two iterations');
+  results = check(results, sameBits(Pellumar(X, 1, 0.5, int32(2), 0.1), twoIterations), ...
+                  'T = int32(2) runs two iterations');
+  untrained = {0.9, -3, NaN, 0};
+  for k = 1:numel(untrained)
+    w = Pellumar(X, 1, 0.5, untrained{k}, 0.1);
+    results = check(results, sameBits(w, [0; 0]), ...
+                    sprintf('T = %g gives zero weights', untrained{k}));
+  end
+end
+
+function results = checkRefusals(results)
+  X = [1; 2];
+  cases = {
+    'Pellumar:nargin',            {X, 1, 0.5, 3}
+    'Pellumar:badData',           {single(X), 1, 0.5, 3, 0.1}
+    'Pellumar:labelCount',        {[X, X], 1, 0.5, 3, 0.1}
+    'Pellumar:tooManyIterations', {X, 1, 0.5, Inf, 0.1}
+    'Pellumar:badStep',           {X, 1, 0.5, 3, []}
+  };
+  for k = 1:size(cases, 1)
+    id = '';
+    try
+      inputs = cases{k, 2};
+      Pellumar(inputs{:});
+    catch err
+      id = err.identifier;
+    end
+    results = check(results, strcmp(id, cases{k, 1}), ...
+                    sprintf('refused with %s (got ''%s'')', cases{k, 1}, id));
+  end
+end
+
+% The visiting order is drawn from the clock second: two calls within the same
+% second, with nothing else drawing from the generator, train identically.
+function results = checkSameSecondSameResult(results)
+  M = 20;
+  N = 3000;
+  X = sin((1:M)' * (1:N));
+  y = sign(X(1, :) + 0.5 * X(2, :) + 0.01);
+  compared = false;
+  attempt = 0;
+  while ~compared && attempt < 10
+    attempt = attempt + 1;
+    before = fix(clock);
+    w1 = Pellumar(X, y, 1e-4, 4 * N, 0.5);
+    w2 = Pellumar(X, y, 1e-4, 4 * N, 0.5);
+    if isequal(before, fix(clock))
+      compared = true;
+      results = check(results, sameBits(w1, w2), 'two calls in one second give the same bits');
+      results = check(results, mean(sign(w1' * X) == y) > 0.9, ...
+                      'a larger run learns separable labels');
+    end
+  end
+  results = check(results, compared, 'the clock second changed during every attempt');
+end

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Checks the release in build/dist/ as a user would receive it: checksums, the
+# file lists of both archives, the Linux module's tables (dependencies,
+# exports, glibc ceiling, host imports), that module loaded and run through
+# the stand-in host, the Octave package installed into a scratch folder by a
+# fresh Octave and its self-test, and the archive's sources built in place by
+# make_pellumar in Octave. Usage: check-dist.sh STANDIN_DIR (the folder of the
+# stand-in libmx.so, libmex.so and module_check).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/checks.sh
+standin=$(realpath "${1:?usage: $0 STANDIN_DIR}")
+version=$(tr -d '[:space:]' < VERSION)
+name=pellumar-$version
+dist=$(realpath build/dist)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+octave() { octave-cli --quiet --no-history --no-init-file --eval "$1"; }
+
+check "SHA256SUMS verifies" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
+
+sources="src/fused_pass.cpp src/fused_pass.h src/hinge.cpp src/hinge.h src/margin_decision.cpp
+src/margin_decision.h src/pellumar_mex.cpp src/prefetch.h src/train_on_order.cpp
+src/train_on_order.h src/training.cpp src/training.h src/visit_order.cpp src/visit_order.h
+src/exact_arithmetic.h"
+expected_zip=$( { printf '%s\n' LICENSE Pellumar.m Pellumar.mexa64 Pellumar.mexw64 README.md \
+                     make_pellumar.m pellumar_selftest.m; tr ' ' '\n' <<<"$sources"; } |
+               sed "s|^|$name/|" | LC_ALL=C sort)
+got_zip=$(unzip -Z1 "$dist/$name.zip" | LC_ALL=C sort)
+check "zip holds exactly the listed files under $name/ (diff: $(diff <(echo "$expected_zip") <(echo "$got_zip") | tr '\n' ' '))" \
+  test "$expected_zip" = "$got_zip"
+expected_pkg=$( { printf '%s\n' COPYING DESCRIPTION INDEX NEWS post_install.m inst/Pellumar.m inst/pellumar_selftest.m \
+                     src/Makefile; tr ' ' '\n' <<<"$sources"; } | sed "s|^|$name/|" | LC_ALL=C sort)
+got_pkg=$(tar -tzf "$dist/$name.tar.gz" | grep -v '/$' | LC_ALL=C sort)
+check "Octave package holds exactly the listed files (diff: $(diff <(echo "$expected_pkg") <(echo "$got_pkg") | tr '\n' ' '))" \
+  test "$expected_pkg" = "$got_pkg"
+check "package DESCRIPTION carries VERSION" grep -qx "Version: $version" \
+  <(tar -xzOf "$dist/$name.tar.gz" "$name/DESCRIPTION")
+
+unzip -q "$dist/$name.zip" -d "$scratch/zip"
+release=$scratch/zip/$name
+module=$release/Pellumar.mexa64
+check "the zip's Windows module is the one check-win64 ran" cmp -s "$release/Pellumar.mexw64" build/win64/Pellumar.mexw64
+
+# The Linux module's tables.
+needed=$(readelf -d "$module" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
+unexpected=$(grep -vxE 'libmx\.so|libmex\.so|libc\.so\.6|libm\.so\.6|libgcc_s\.so\.1|ld-linux-x86-64\.so\.2' <<<"$needed")
+check "needs only libmx.so, libmex.so and the C library's own (unexpected: $(echo $unexpected))" test -z "$unexpected"
+check "needs libmx.so and libmex.so" test "$(grep -cxE 'libmx\.so|libmex\.so' <<<"$needed")" = 2
+check "no search path of the build machine (RPATH/RUNPATH)" bash -c "! readelf -d '$module' | grep -qE 'RPATH|RUNPATH'"
+exports=$(nm -D --defined-only "$module" | awk '{print $3}')
+check "exports are exactly mexFunction (got: $(echo $exports))" test "$exports" = mexFunction
+ceiling=$(objdump -T "$module" | grep -oE 'GLIBC_[0-9]+\.[0-9]+(\.[0-9]+)?' | sed 's/GLIBC_//' | sort -uV | tail -1)
+check "asks for glibc 2.28 at most (asks for $ceiling)" test "$(printf '%s\n' "$ceiling" 2.28 | sort -V | tail -1)" = 2.28
+host_imports=$(nm -D --undefined-only "$module" | awk '$1 == "U" && $2 !~ /@/ {print $2}' | sort)
+def_names=$(grep -hvE '^(;|LIBRARY|EXPORTS)' gateway/win64/libmx.def gateway/win64/libmex.def | sort)
+check "host imports are the 32-bit compatible names, as for Windows (got: $(echo $host_imports))" \
+  test "$host_imports" = "$def_names"
+
+# The Linux module through the stand-in host, as MATLAB loads it (the host's
+# libraries on LD_LIBRARY_PATH).
+check "module_check on the zip's Pellumar.mexa64" \
+  env LD_LIBRARY_PATH="$standin" "$standin/module_check" "$module"
+
+# The Octave package, installed by a fresh Octave into a scratch prefix.
+pkgcode="pkg('prefix', '$scratch/pkg', '$scratch/pkg'); pkg('local_list', '$scratch/octave_packages');
+pkg('install', '-local', '$dist/$name.tar.gz'); pkg('load', 'pellumar');
+where = which('Pellumar'); disp(['module: ' where]);
+assert(strncmp(where, '$scratch/pkg', numel('$scratch/pkg')) && strcmp(where(end-3:end), '.mex'));
+text = help('Pellumar'); assert(~isempty(strfind(text, 'averaged stochastic sub-gradient descent')));
+if ~pellumar_selftest(), exit(1); end"
+check "Octave package installs, loads, shows its help and passes pellumar_selftest" octave "$pkgcode"
+
+# The archive's sources built in place by make_pellumar (as on macOS), here in Octave.
+check "make_pellumar builds the zip's sources in place and pellumar_selftest passes" \
+  octave "cd('$release'); make_pellumar; assert(exist(fullfile('$release', 'Pellumar.mex'), 'file') == 3);
+          if ~pellumar_selftest(), exit(1); end"
+
+finish_checks dist

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Assembles the release into build/dist/ from built modules:
+#   pellumar-<version>.zip     for MATLAB: both prebuilt modules, help, self-test,
+#                              the build script with the sources, licence, README
+#   pellumar-<version>.tar.gz  a GNU Octave package (pkg install)
+#   SHA256SUMS                 checksums of both
+# File times come from the last commit, so the same tree gives the same archives.
+# Usage: make-dist.sh Pellumar.mexw64 Pellumar.mexa64
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mexw64=${1:?usage: $0 Pellumar.mexw64 Pellumar.mexa64}
+mexa64=${2:?usage: $0 Pellumar.mexw64 Pellumar.mexa64}
+
+version=$(tr -d '[:space:]' < VERSION)
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "make-dist: bad VERSION '$version'" >&2; exit 1; }
+epoch=$(git log -1 --format=%ct 2>/dev/null || echo 1798761600)
+date=$(date -u -d "@$epoch" +%Y-%m-%d)
+name=pellumar-$version
+out=build/dist
+stage=build/dist-stage
+rm -rf "$out" "$stage"
+mkdir -p "$out" "$stage"
+
+sources=(gateway/pellumar_mex.cpp core/*.cpp core/*.h)
+fill() { sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" "$1" > "$2"; }
+
+# The MATLAB archive.
+zipdir=$stage/zip/$name
+mkdir -p "$zipdir/src"
+cp "$mexw64" "$zipdir/Pellumar.mexw64"
+cp "$mexa64" "$zipdir/Pellumar.mexa64"
+cp gateway/Pellumar.m gateway/pellumar_selftest.m gateway/make_pellumar.m LICENSE "$zipdir/"
+fill dist/README.md "$zipdir/README.md"
+cp "${sources[@]}" "$zipdir/src/"
+
+# The Octave package.
+pkgdir=$stage/pkg/$name
+mkdir -p "$pkgdir/inst" "$pkgdir/src"
+fill dist/octave/DESCRIPTION "$pkgdir/DESCRIPTION"
+fill dist/octave/NEWS "$pkgdir/NEWS"
+cp dist/octave/INDEX dist/octave/post_install.m "$pkgdir/"
+cp LICENSE "$pkgdir/COPYING"
+cp gateway/Pellumar.m gateway/pellumar_selftest.m "$pkgdir/inst/"
+cp dist/octave/Makefile "${sources[@]}" "$pkgdir/src/"
+
+find "$stage" -exec touch -h -d "@$epoch" {} +
+chmod -R u=rwX,go=rX "$stage"
+(cd "$stage/zip" && find "$name" | LC_ALL=C sort | TZ=UTC zip -X -q -D "$OLDPWD/$out/$name.zip" -@)
+tar -C "$stage/pkg" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
+    -cf - "$name" | gzip -n -9 > "$out/$name.tar.gz"
+(cd "$out" && sha256sum "$name.zip" "$name.tar.gz" > SHA256SUMS)
+rm -rf "$stage"
+ls -l "$out"
