@@ -160,8 +160,8 @@ bench:
 	scripts/install-deps.sh core bench
 	$(CMAKE_GEN) -B $(BUILD)/bench -DPELLUMAR_BENCH=ON -DPELLUMAR_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)/bench -j $(JOBS)
-	$(BUILD)/bench/bench_training
-	/usr/bin/python3 bench/sklearn_peer.py
+	/usr/bin/python3 bench/sklearn_peer.py --out $(BUILD)/bench/sklearn.txt
+	$(BUILD)/bench/bench_training --peer $(BUILD)/bench/sklearn.txt
 
 test: test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave test-soak \
       check-win64 check-dist test-fuzz

@@ -4,7 +4,8 @@ benchmark: hinge loss, averaged weights, no intercept, step eta0/sqrt(t).
 
 Prints ns per element-iteration (one sample visit costs M element-iterations)
 for data matrices of about 32 MB, as bench_training does. scikit-learn runs
-whole epochs, so T = epochs * N here.
+whole epochs, so T = epochs * N here. With --out FILE, also writes "M ns"
+lines there, which bench_training --peer FILE puts beside its own times.
 """
 import sys
 import time
@@ -24,6 +25,8 @@ def problem(M, target_bytes, seed):
 
 def main():
     quick = "--quick" in sys.argv
+    out = sys.argv[sys.argv.index("--out") + 1] if "--out" in sys.argv else None
+    rows = []
     element_iterations = 2e7 if quick else 2e8
     print("scikit-learn SGDClassifier(loss='hinge', average=True, fit_intercept=False, "
           "learning_rate='invscaling', power_t=0.5)")
@@ -43,6 +46,10 @@ def main():
             best = min(best, time.perf_counter() - start)
         T = epochs * N
         print(f"{M:>8} {N:>8} {T:>10} | {1e9 * best / (T * M):>14.3f}")
+        rows.append(f"{M} {1e9 * best / (T * M):.6f}\n")
+    if out:
+        with open(out, "w") as f:
+            f.writelines(rows)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,10 @@ inline void prefetchToL2(const void* p) {
 #endif
 }
 
+// How many samples ahead of its turn a column is fetched: far enough ahead to
+// hide a trip to main memory when columns are short.
+inline int samplesAhead(long long M) { return M <= 256 ? 16 : M <= 2048 ? 8 : 4; }
+
 }  // namespace pellumar
 
 #endif

@@ -52,9 +52,7 @@ void trainOnOrderWith(VectorPath path, const double* X, const double* y, double 
     auto column = [&](int32_t f) {
         return X + static_cast<ptrdiff_t>(f) * static_cast<ptrdiff_t>(M);
     };
-    // Columns are fetched into cache this many iterations before their turn:
-    // far enough ahead to hide a trip to main memory when columns are short.
-    const int32_t ahead = M <= 256 ? 16 : M <= 2048 ? 8 : 4;
+    const int32_t ahead = samplesAhead(M);
 
     // Positions t mod N, (t+1) mod N and (t+ahead) mod N in the order,
     // stepped along instead of divided out every iteration.

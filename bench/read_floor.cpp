@@ -1,0 +1,72 @@
+// The read-once floor of the benchmark: every visited column read once per
+// iteration, in the run's visiting order, summed in vector lanes (the widest
+// the processor has), with the run's prefetching. A training run reads each
+// visited column at least once, so this is what memory alone allows.
+#include <cstdint>
+#include <cstring>
+
+#include "prefetch.h"
+
+namespace {
+
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+
+template <int W>
+struct Vec {
+    typedef double V __attribute__((vector_size(8 * W)));
+};
+
+template <int W>
+ALWAYS_INLINE double readColumns(const double* X, int32_t T, int32_t M, int32_t N,
+                                 const int32_t* order) {
+    typedef typename Vec<W>::V V;
+    V acc0 = {}, acc1 = {};
+    double tail = 0.0;
+    const int32_t ahead = pellumar::samplesAhead(M);
+    int32_t now = 1 % N, later = static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N);
+    for (int32_t t = 1; t <= T; ++t) {
+        const double* x = X + static_cast<int64_t>(order[now]) * M;
+        if (t <= T - ahead) {
+            const double* xLater = X + static_cast<int64_t>(order[later]) * M;
+            for (int64_t k = 0; k < M; k += 8) pellumar::prefetchToL2(xLater + k);
+            pellumar::prefetchToL2(xLater + M - 1);
+        }
+        int64_t k = 0;
+        for (; k + 2 * W <= M; k += 2 * W) {
+            V a, b;
+            std::memcpy(&a, x + k, sizeof a);
+            std::memcpy(&b, x + k + W, sizeof b);
+            acc0 += a;
+            acc1 += b;
+        }
+        for (; k < M; ++k) tail += x[k];
+        if (++now == N) now = 0;
+        if (++later == N) later = 0;
+    }
+    acc0 += acc1;
+    double sum = tail;
+    for (int i = 0; i < W; ++i) sum += acc0[i];
+    return sum;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx512f"))) double read8(const double* X, int32_t T, int32_t M, int32_t N,
+                                               const int32_t* order) {
+    return readColumns<8>(X, T, M, N, order);
+}
+__attribute__((target("avx2"))) double read4(const double* X, int32_t T, int32_t M, int32_t N,
+                                            const int32_t* order) {
+    return readColumns<4>(X, T, M, N, order);
+}
+#endif
+
+}  // namespace
+
+double readOnceFloor(const double* X, int32_t T, int32_t M, int32_t N, const int32_t* order) {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return read8(X, T, M, N, order);
+    if (__builtin_cpu_supports("avx2")) return read4(X, T, M, N, order);
+#endif
+    return readColumns<2>(X, T, M, N, order);
+}
