@@ -5,9 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 #include "prefetch.h"
 
@@ -93,35 +90,19 @@ struct Lanes {
     }
 };
 
-// The average's quotient a / t as the vector division gives it.
-template <class V>
-struct TrueQuotient {
-    V b;
-    explicit TrueQuotient(double t) {
-        for (int i = 0; i < int(sizeof(V) / sizeof(double)); ++i) b[i] = t;
-    }
-    ALWAYS_INLINE V operator()(const V& a) const { return a / b; }
-};
-
-// The per-iteration numbers, one per lane.
-template <class V>
-struct Splat {
-    V y, step, decay, previous, movedWhenZero;
-};
-
 // W features at k. The subgradient and the weight update are lane-wise
-// copies of updateOne(); the average's quotient is the IEEE quotient whichever
-// Quotient computes it; the dot product terms go to the lane accumulators.
-template <int W, bool Below, bool Next, class V, class Quotient>
+// copies of updateOne(); the dot product terms go to the lane accumulators.
+template <int W, bool Below, bool Next, class V = typename Lanes<W>::V>
 ALWAYS_INLINE void updateLanes(double* w, double* wbar, const double* x, const double* xNext,
-                               int64_t k, const Splat<V>& n, const Quotient& quotient, V& dot,
-                               V& absSum) {
+                               int64_t k, const V& y, const V& step, const V& decay,
+                               const V& previous, const V& tD, const V& movedWhenZero,
+                               V& dot, V& absSum) {
     typedef Lanes<W> L;
-    V moved = n.movedWhenZero;
-    if (Below) moved = n.step * (-(n.y * L::load(x + k)));
-    const V wk = n.decay * L::load(w + k) - moved;
+    V moved = movedWhenZero;
+    if (Below) moved = step * (-(y * L::load(x + k)));
+    const V wk = decay * L::load(w + k) - moved;
     L::store(w + k, wk);
-    L::store(wbar + k, quotient(n.previous * L::load(wbar + k) + wk));
+    L::store(wbar + k, (previous * L::load(wbar + k) + wk) / tD);
     if (Next) {
         const V term = wk * L::load(xNext + k);
         dot += term;
@@ -129,15 +110,14 @@ ALWAYS_INLINE void updateLanes(double* w, double* wbar, const double* x, const d
     }
 }
 
-template <int W, bool Below, bool Next, class Quotient>
+template <int W, bool Below, bool Next>
 ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, const double* xNext,
                                    const double* xAfter, int64_t M, const StepNumbers& s) {
     typedef Lanes<W> L;
     typedef typename L::V V;
     const double movedWhenZero = s.step * 0.0;
-    const Splat<V> n = {L::splat(s.y), L::splat(s.step), L::splat(s.decay), L::splat(s.previous),
-                        L::splat(movedWhenZero)};
-    const Quotient quotient(s.tD);
+    const V y = L::splat(s.y), step = L::splat(s.step), decay = L::splat(s.decay);
+    const V previous = L::splat(s.previous), tD = L::splat(s.tD), moved0 = L::splat(movedWhenZero);
     V dot0 = L::splat(0.0), dot1 = dot0, abs0 = dot0, abs1 = dot0;
     int64_t k = 0;
     // Sixteen features (two cache lines) per round, in two independent
@@ -148,8 +128,10 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
             prefetchToL2(xAfter + k + 8);
         }
         for (int part = 0; part < 16; part += 2 * W) {
-            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, n, quotient, dot0, abs0);
-            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part + W, n, quotient, dot1, abs1);
+            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, y, step, decay, previous, tD,
+                                        moved0, dot0, abs0);
+            updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part + W, y, step, decay, previous,
+                                        tD, moved0, dot1, abs1);
         }
     }
     if (xAfter && M > 0) {
@@ -183,20 +165,17 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
 
 #if defined(__x86_64__)
 #define PELLUMAR_X86_LANES 1
-#include "reciprocal_quotient.h"
-
 template <bool Below, bool Next>
 DotEstimate passSse2(double* w, double* wbar, const double* x, const double* xNext,
                      const double* xAfter, int64_t M, const StepNumbers& s) {
-    return passBody<2, Below, Next, TrueQuotient<v2d>>(w, wbar, x, xNext, xAfter, M, s);
+    return passBody<2, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 
 template <bool Below, bool Next>
-__attribute__((target("avx2,fma"))) DotEstimate passAvx2(double* w, double* wbar,
-                                                         const double* x, const double* xNext,
-                                                         const double* xAfter, int64_t M,
-                                                         const StepNumbers& s) {
-    return passBody<4, Below, Next, ReciprocalQuotient<4>>(w, wbar, x, xNext, xAfter, M, s);
+__attribute__((target("avx2"))) DotEstimate passAvx2(double* w, double* wbar, const double* x,
+                                                     const double* xNext, const double* xAfter,
+                                                     int64_t M, const StepNumbers& s) {
+    return passBody<4, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 
 template <bool Below, bool Next>
@@ -204,14 +183,14 @@ __attribute__((target("avx512f"))) DotEstimate passAvx512(double* w, double* wba
                                                           const double* x, const double* xNext,
                                                           const double* xAfter, int64_t M,
                                                           const StepNumbers& s) {
-    return passBody<8, Below, Next, ReciprocalQuotient<8>>(w, wbar, x, xNext, xAfter, M, s);
+    return passBody<8, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 #else
 #define PELLUMAR_ARM_LANES 1
 template <bool Below, bool Next>
 DotEstimate passNeon(double* w, double* wbar, const double* x, const double* xNext,
                      const double* xAfter, int64_t M, const StepNumbers& s) {
-    return passBody<2, Below, Next, TrueQuotient<v2d>>(w, wbar, x, xNext, xAfter, M, s);
+    return passBody<2, Below, Next>(w, wbar, x, xNext, xAfter, M, s);
 }
 #endif
 #endif  // GCC vector extensions
@@ -254,9 +233,7 @@ bool vectorPathAvailable(VectorPath path) {
         case VectorPath::Portable: return true;
 #if defined(PELLUMAR_X86_LANES)
         case VectorPath::Sse2: return true;  // part of x86-64 itself
-        case VectorPath::Avx2:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        case VectorPath::Avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
         case VectorPath::Avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
 #elif defined(PELLUMAR_ARM_LANES)
         case VectorPath::Neon: return true;  // part of 64-bit ARM itself
