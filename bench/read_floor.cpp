@@ -28,8 +28,8 @@ ALWAYS_INLINE double readColumns(const double* X, int32_t T, int32_t M, int32_t 
         const double* x = X + static_cast<int64_t>(order[now]) * M;
         if (t <= T - ahead) {
             const double* xLater = X + static_cast<int64_t>(order[later]) * M;
-            for (int64_t k = 0; k < M; k += 8) pellumar::prefetchToL2(xLater + k);
-            pellumar::prefetchToL2(xLater + M - 1);
+            for (int64_t k = 0; k < M; k += 8) pellumar::prefetchColumn(xLater + k);
+            pellumar::prefetchColumn(xLater + M - 1);
         }
         int64_t k = 0;
         for (; k + 2 * W <= M; k += 2 * W) {

@@ -124,8 +124,8 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
     // chains of dot product accumulators.
     for (; k + 16 <= M; k += 16) {
         if (xAfter) {
-            prefetchToL2(xAfter + k);
-            prefetchToL2(xAfter + k + 8);
+            prefetchColumn(xAfter + k);
+            prefetchColumn(xAfter + k + 8);
         }
         for (int part = 0; part < 16; part += 2 * W) {
             updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, y, step, decay, previous, tD,
@@ -135,8 +135,8 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
         }
     }
     if (xAfter && M > 0) {
-        for (int64_t line = k; line < M; line += 8) prefetchToL2(xAfter + line);
-        prefetchToL2(xAfter + M - 1);  // a column need not start on a line
+        for (int64_t line = k; line < M; line += 8) prefetchColumn(xAfter + line);
+        prefetchColumn(xAfter + M - 1);  // a column need not start on a line
     }
     double dotTail = 0.0, absTail = 0.0;
     for (; k < M; ++k) {
