@@ -124,8 +124,8 @@ int main(int argc, char** argv) {
     }
     const double elementIterations = quick ? 2e7 : 2e8;  // per measurement
     const int rounds = quick ? 1 : 3;                     // best of, interleaved
-    const pellumar::VectorPath path = pellumar::bestVectorPath();
-    std::printf("vector path chosen: %s\n\n", pellumar::vectorPathName(path));
+    std::printf("widest vector path: %s; the run tries the two widest and keeps the faster\n\n",
+                pellumar::vectorPathName(pellumar::bestVectorPath()));
 
     std::printf("Ratios on a 32 MB data matrix (best of %d interleaved rounds, %.0e element-iterations each)\n"
                 "  plain: the steps written plainly, -O2; seq: sequential-add floor; read: read-once floor;\n"
@@ -134,9 +134,11 @@ int main(int argc, char** argv) {
     std::printf("%6s %6s %8s %-24s | %6s %6s %6s %6s | %10s %8s %9s %7s | %s\n", "M", "N", "T", "path",
                 "ours", "plain", "seq", "read", "plain/ours", "ours/seq", "ours/read", "sk/ours",
                 "bits");
-    std::vector<pellumar::VectorPath> paths;
+    // Row 0 is the run as users get it (trainOnOrder, which chooses its path);
+    // the others are each path on its own.
+    std::vector<pellumar::VectorPath> paths(1, pellumar::bestVectorPath());
     for (auto candidate : pellumar::vectorPathsBuilt())
-        if (pellumar::vectorPathAvailable(candidate)) paths.insert(paths.begin(), candidate);
+        if (pellumar::vectorPathAvailable(candidate)) paths.insert(paths.begin() + 1, candidate);
     bool allMet = true;
     for (int32_t M : {100, 1000, 10000}) {
         const Problem p = makeProblem(M, 32u << 20, 7u + M);
@@ -149,8 +151,12 @@ int main(int argc, char** argv) {
         for (int r = 0; r < rounds; ++r) {
             for (size_t i = 0; i < paths.size(); ++i)
                 best[i] = std::min(best[i], seconds([&] {
-                    pellumar::trainOnOrderWith(paths[i], p.X.data(), p.y.data(), kLambda, T, kEta0,
-                                               M, p.N, p.order.data(), ours[i].data());
+                    if (i == 0)
+                        paths[0] = pellumar::trainOnOrder(p.X.data(), p.y.data(), kLambda, T, kEta0,
+                                                          M, p.N, p.order.data(), ours[0].data());
+                    else
+                        pellumar::trainOnOrderWith(paths[i], p.X.data(), p.y.data(), kLambda, T,
+                                                   kEta0, M, p.N, p.order.data(), ours[i].data());
                 }));
             best[PLAIN] = std::min(best[PLAIN], seconds([&] {
                 plain = straightforwardTraining(p.X.data(), p.y.data(), kLambda, T, kEta0, M, p.N,
@@ -173,23 +179,26 @@ int main(int argc, char** argv) {
                          ofRead = best[i] / best[READ];
             const double ofPeer = peerNs == peer.end() ? 0.0 : peerNs->second / (perEi * best[i]);
             const bool same = sameBits(ours[i], plain);
-            // The targets are for the path a user gets on this machine.
-            if (paths[i] == path)
+            // The targets are for the run a user gets on this machine.
+            if (i == 0)
                 allMet = allMet && speedup >= 5.0 && ofSeq <= 0.67 && ofRead <= readTarget &&
                          (peerNs == peer.end() || ofPeer >= 5.0) && same;
             char peerText[16] = "-";
             if (peerNs != peer.end()) std::snprintf(peerText, sizeof peerText, "%.2fx", ofPeer);
+            char label[40];
+            std::snprintf(label, sizeof label, "%s%s", i == 0 ? "chosen: " : "",
+                          pellumar::vectorPathName(paths[i]));
             std::printf("%6d %6d %8d %-24s | %6.3f %6.3f %6.3f %6.3f | %9.2fx %7.2fx %8.2fx %7s | %s%s\n",
-                        M, p.N, T, pellumar::vectorPathName(paths[i]), perEi * best[i],
+                        M, p.N, T, label, perEi * best[i],
                         perEi * best[PLAIN], perEi * best[SEQ], perEi * best[READ], speedup, ofSeq,
                         ofRead, peerText, same ? "identical" : "DIFFERENT",
                         sink == 12345.678 ? " " : "");
         }
     }
     std::printf("ns per element-iteration (one feature of one sample visit)\n");
-    std::printf("targets on the %s path (plain/ours >= 5x, ours/seq <= 0.67x, ours/read <= 1.5x at\n"
-                "M = 100 and 1.3x above, sk/ours >= 5x, identical bits): %s\n\n",
-                pellumar::vectorPathName(path), allMet ? "met" : "NOT met");
+    std::printf("targets on the chosen rows (plain/ours >= 5x, ours/seq <= 0.67x, ours/read <= 1.5x\n"
+                "at M = 100 and 1.3x above, sk/ours >= 5x, identical bits): %s\n\n",
+                allMet ? "met" : "NOT met");
 
     std::printf("Scaling (data matrix about 32 MB, or two columns when larger; the order is the\n"
                 "caller's here, N more 32-bit entries in a full run)\n");

@@ -224,9 +224,7 @@ constexpr VectorPath kBuilt[] = {
 };
 }  // namespace
 
-std::vector<VectorPath> vectorPathsBuilt() {
-    return std::vector<VectorPath>(std::begin(kBuilt), std::end(kBuilt));
-}
+VectorPaths vectorPathsBuilt() { return VectorPaths{std::begin(kBuilt), std::end(kBuilt)}; }
 
 bool vectorPathAvailable(VectorPath path) {
     switch (path) {
@@ -244,7 +242,7 @@ bool vectorPathAvailable(VectorPath path) {
 
 VectorPath bestVectorPath() {
     VectorPath best = VectorPath::Portable;
-    for (VectorPath path : kBuilt)  // narrowest first; nothing allocated per call
+    for (VectorPath path : kBuilt)  // narrowest first
         if (vectorPathAvailable(path)) best = path;
     return best;
 }

@@ -3,7 +3,6 @@
 #define PELLUMAR_FUSED_PASS_H
 
 #include <cstdint>
-#include <vector>
 
 namespace pellumar {
 
@@ -29,8 +28,14 @@ struct DotEstimate {
 enum class VectorPath { Portable, Sse2, Avx2, Avx512, Neon };
 
 // The paths compiled into this build, narrowest first, whether or not this
-// processor can run them.
-std::vector<VectorPath> vectorPathsBuilt();
+// processor can run them (a view of a fixed list: nothing is allocated).
+struct VectorPaths {
+    const VectorPath* first;
+    const VectorPath* last;
+    const VectorPath* begin() const { return first; }
+    const VectorPath* end() const { return last; }
+};
+VectorPaths vectorPathsBuilt();
 // The path is built in and its instructions are there on this processor and
 // enabled by the system.
 bool vectorPathAvailable(VectorPath path);

@@ -10,6 +10,7 @@
 
 #include "hinge.h"
 #include "margin_decision.h"
+#include "path_trial.h"
 #include "prefetch.h"
 
 namespace pellumar {
@@ -57,8 +58,16 @@ struct OrderCursor {
 // in-order sum falls on the same side (marginSide()); otherwise the in-order
 // sum is computed. The subgradient is never stored: g[k] is formed in the
 // update itself. Every value written is therefore bit for bit the direct form's.
-void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
-                      double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
+namespace {
+// One path for the whole run.
+struct FixedPath {
+    VectorPath path;
+    VectorPath pathFor(int32_t) const { return path; }
+};
+
+template <class Paths>
+void iterate(Paths& paths, const double* X, const double* y, double lambda, int32_t T,
+             double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
     const size_t m = M > 0 ? static_cast<size_t>(M) : 0;
     if (T < 1) {  // no iterate to average: zeros, without working vectors
         std::fill(out, out + m, 0.0);
@@ -107,7 +116,7 @@ void trainOnOrderWith(VectorPath path, const double* X, const double* y, double 
             xAfter = column(fLater);
             prefetchColumn(y + fLater);  // its label is needed first
         }
-        estimate = fusedPass(path, w.data(), wbar.data(), x, xNext, xAfter, m, s);
+        estimate = fusedPass(paths.pathFor(t), w.data(), wbar.data(), x, xNext, xAfter, m, s);
         haveEstimate = true;
         if (t == T) break;
         now.advance();
@@ -117,9 +126,25 @@ void trainOnOrderWith(VectorPath path, const double* X, const double* y, double 
     std::copy(wbar.data(), wbar.data() + m, out);
 }
 
-void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
-                  int32_t M, int32_t N, const int32_t* order, double* out) {
-    trainOnOrderWith(bestVectorPath(), X, y, lambda, T, eta0, M, N, order, out);
+}  // namespace
+
+void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
+                      double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
+    FixedPath paths{path};
+    iterate(paths, X, y, lambda, T, eta0, M, N, order, out);
+}
+
+void trainOnOrderWith(PathTrial& trial, const double* X, const double* y, double lambda,
+                      int32_t T, double eta0, int32_t M, int32_t N, const int32_t* order,
+                      double* out) {
+    iterate(trial, X, y, lambda, T, eta0, M, N, order, out);
+}
+
+VectorPath trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
+                        int32_t M, int32_t N, const int32_t* order, double* out) {
+    PathTrial trial(T, M);
+    iterate(trial, X, y, lambda, T, eta0, M, N, order, out);
+    return trial.settled();
 }
 
 }  // namespace pellumar

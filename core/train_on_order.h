@@ -5,19 +5,26 @@
 #include <cstdint>
 
 #include "fused_pass.h"
+#include "path_trial.h"
 
 namespace pellumar {
 
 // Runs the T iterations of runTraining() visiting sample order[t mod N] at
 // iteration t, and writes the averaged weights into out[0..M-1]. order holds
 // N indices in [0, N). The caller has checked that N >= 1 when T >= 1.
-// Uses the widest vector path this processor has.
-void trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
+// Long runs time the two widest vector paths on their first iterations and
+// go on with the faster (path_trial.h); returns the path it went on with.
+VectorPath trainOnOrder(const double* X, const double* y, double lambda, int32_t T, double eta0,
                   int32_t M, int32_t N, const int32_t* order, double* out);
 
 // The same on a chosen vector path; both give identical bits.
 void trainOnOrderWith(VectorPath path, const double* X, const double* y, double lambda, int32_t T,
                       double eta0, int32_t M, int32_t N, const int32_t* order, double* out);
+
+// The same with a trial the caller made (tests use short trial blocks).
+void trainOnOrderWith(PathTrial& trial, const double* X, const double* y, double lambda,
+                      int32_t T, double eta0, int32_t M, int32_t N, const int32_t* order,
+                      double* out);
 
 }  // namespace pellumar
 

@@ -22,7 +22,7 @@ check "SHA256SUMS verifies" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SU
 sources="src/fused_pass.cpp src/fused_pass.h src/hinge.cpp src/hinge.h src/margin_decision.cpp
 src/margin_decision.h src/pellumar_mex.cpp src/prefetch.h src/train_on_order.cpp
 src/train_on_order.h src/training.cpp src/training.h src/visit_order.cpp src/visit_order.h
-src/exact_arithmetic.h"
+src/exact_arithmetic.h src/path_trial.cpp src/path_trial.h"
 expected_zip=$( { printf '%s\n' LICENSE Pellumar.m Pellumar.mexa64 Pellumar.mexw64 README.md \
                      make_pellumar.m pellumar_selftest.m; tr ' ' '\n' <<<"$sources"; } |
                sed "s|^|$name/|" | LC_ALL=C sort)

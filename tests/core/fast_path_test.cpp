@@ -64,7 +64,8 @@ void expectAllPathsMatch(const Problem& p, double lambda, int32_t T, double eta0
 // bit-for-bit test below while testing nothing new: the build must hold the
 // paths its compiler and target allow, and the chooser must pick one that runs.
 TEST(VectorPaths, BuildHoldsThePathsItsTargetAllowsAndChoosesOneThatRuns) {
-    const std::vector<VectorPath> built = pellumar::vectorPathsBuilt();
+    const pellumar::VectorPaths list = pellumar::vectorPathsBuilt();
+    const std::vector<VectorPath> built(list.begin(), list.end());
     std::vector<VectorPath> expected = {VectorPath::Portable};
 #if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
     expected.insert(expected.end(), {VectorPath::Sse2, VectorPath::Avx2, VectorPath::Avx512});
@@ -235,4 +236,33 @@ TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
     EXPECT_EQ(pellumar::marginSide(0.25, 1.0, 4, 1.0), MarginSide::Below);
     EXPECT_EQ(pellumar::marginSide(3.0, 3.0, 4, 1.0), MarginSide::NotBelow);
     EXPECT_EQ(pellumar::marginSide(123.0, 200.0, 4, 0.0), MarginSide::Below);  // y = 0
+}
+
+// The trial switches paths between iterations of one run: A B B A over its
+// four blocks, then the faster for good. The weights must not notice.
+TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
+    std::mt19937_64 rng(21);
+    const Problem p = randomProblem(rng, 37, 11, 1.0);
+    const int32_t T = 200;
+    pellumar::PathTrial probe(T, p.M, 37 * 3);  // blocks of 3 iterations
+    std::vector<VectorPath> seen;
+    for (int32_t t = 1; t <= T; ++t) seen.push_back(probe.pathFor(t));
+    const VectorPath a = probe.candidate(0), b = probe.candidate(1), kept = probe.settled();
+    EXPECT_TRUE(pellumar::vectorPathAvailable(a) && pellumar::vectorPathAvailable(b));
+    EXPECT_EQ(a, pellumar::bestVectorPath());
+    EXPECT_TRUE(kept == a || kept == b);
+    const std::vector<VectorPath> trial = {a, a, a, b, b, b, b, b, b, a, a, a};
+    EXPECT_EQ(std::vector<VectorPath>(seen.begin(), seen.begin() + 12), trial);
+    EXPECT_EQ(std::count(seen.begin() + 12, seen.end(), kept), T - 12);
+
+    pellumar::PathTrial used(T, p.M, 37 * 3);
+    std::vector<double> got(p.M);
+    pellumar::trainOnOrderWith(used, p.X.data(), p.y.data(), 1e-3, T, 0.5, p.M, p.N,
+                               p.order.data(), got.data());
+    EXPECT_TRUE(SameBits(got, reference::train(p.X, p.y, 1e-3, T, 0.5, p.M, p.N, p.order)));
+
+    // A short run has no trial.
+    pellumar::PathTrial shortRun(15, p.M, 37);
+    EXPECT_EQ(shortRun.pathFor(1), pellumar::bestVectorPath());
+    EXPECT_EQ(shortRun.settled(), pellumar::bestVectorPath());
 }
