@@ -80,34 +80,34 @@ build: deps
 test-core: build
 	ctest --test-dir $(BUILD)/release --output-on-failure -j $(JOBS)
 
+# Configures $(BUILD)/NAME with CMake options, builds it and runs its suites:
+# $(call suites,NAME,OPTIONS[,CTEST OPTIONS]).
+define suites
+	$(CMAKE_GEN) -B $(BUILD)/$(1) $(2) >/dev/null
+	cmake --build $(BUILD)/$(1) -j $(JOBS)
+	ctest --test-dir $(BUILD)/$(1) --output-on-failure -j $(JOBS) $(3)
+endef
+
 # The same suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	$(CMAKE_GEN) -B $(BUILD)/sanitize -DPELLUMAR_SANITIZE=ON >/dev/null
-	cmake --build $(BUILD)/sanitize -j $(JOBS)
-	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS)
+	$(call suites,sanitize,-DPELLUMAR_SANITIZE=ON)
 
 # The same suites built by clang, and built with the portable pass alone (as
 # MSVC and any compiler without GCC's vector extensions build it).
 test-clang: deps
 	scripts/install-deps.sh clang
-	$(CMAKE_GEN) -B $(BUILD)/clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-	cmake --build $(BUILD)/clang -j $(JOBS)
-	ctest --test-dir $(BUILD)/clang --output-on-failure -j $(JOBS)
+	$(call suites,clang,-DCMAKE_CXX_COMPILER=clang++)
 
 test-portable: deps
-	$(CMAKE_GEN) -B $(BUILD)/portable -DPELLUMAR_VECTORS=OFF >/dev/null
-	cmake --build $(BUILD)/portable -j $(JOBS)
-	ctest --test-dir $(BUILD)/portable --output-on-failure -j $(JOBS)
+	$(call suites,portable,-DPELLUMAR_VECTORS=OFF)
 
 # 64-bit ARM: cross-built, its code checked for vector arithmetic and for the
 # absence of fused multiply-adds, and the suites run under qemu-aarch64
 # (without the 2^31-iteration test, hours under emulation).
 check-arm64: deps
 	scripts/install-deps.sh arm64
-	$(CMAKE_GEN) -B $(BUILD)/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake >/dev/null
-	cmake --build $(BUILD)/arm64 -j $(JOBS)
+	$(call suites,arm64,-DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake,-E LargestIterationCountEnds)
 	scripts/check-arm64-code.sh $(BUILD)/arm64/libpellumar_core.a
-	ctest --test-dir $(BUILD)/arm64 --output-on-failure -j $(JOBS) -E LargestIterationCountEnds
 
 # The 64-bit Windows module, cross-built with MinGW-w64; needs only system
 # DLLs and the host's libmx.dll and libmex.dll.
