@@ -27,9 +27,7 @@ ALWAYS_INLINE double readColumns(const double* X, int32_t T, int32_t M, int32_t 
     for (int32_t t = 1; t <= T; ++t) {
         const double* x = X + static_cast<int64_t>(order[now]) * M;
         if (t <= T - ahead) {
-            const double* xLater = X + static_cast<int64_t>(order[later]) * M;
-            for (int64_t k = 0; k < M; k += 8) pellumar::prefetchColumn(xLater + k);
-            pellumar::prefetchColumn(xLater + M - 1);
+            pellumar::prefetchColumnFrom(X + static_cast<int64_t>(order[later]) * M, 0, M);
         }
         int64_t k = 0;
         for (; k + 2 * W <= M; k += 2 * W) {

@@ -124,8 +124,8 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
     // chains of dot product accumulators.
     for (; k + 16 <= M; k += 16) {
         if (xAfter) {
-            prefetchColumn(xAfter + k);
-            prefetchColumn(xAfter + k + 8);
+            prefetchLine(xAfter + k);
+            prefetchLine(xAfter + k + 8);
         }
         for (int part = 0; part < 16; part += 2 * W) {
             updateLanes<W, Below, Next>(w, wbar, x, xNext, k + part, y, step, decay, previous, tD,
@@ -134,10 +134,7 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
                                         tD, moved0, dot1, abs1);
         }
     }
-    if (xAfter && M > 0) {
-        for (int64_t line = k; line < M; line += 8) prefetchColumn(xAfter + line);
-        prefetchColumn(xAfter + M - 1);  // a column need not start on a line
-    }
+    if (xAfter) prefetchColumnFrom(xAfter, k, M);
     double dotTail = 0.0, absTail = 0.0;
     for (; k < M; ++k) {
         updateOne(w, wbar, x, k, s, movedWhenZero);
@@ -210,10 +207,7 @@ DotEstimate passOn(VectorPath path, double* w, double* wbar, const double* x, co
     }
 }
 
-}  // namespace
-
-namespace {
-// Narrowest first.
+// The paths of this build, narrowest first.
 constexpr VectorPath kBuilt[] = {
     VectorPath::Portable,
 #if defined(PELLUMAR_X86_LANES)

@@ -40,7 +40,7 @@ void PathTrial::blockBoundary(int32_t t) {
     }
     current_ = candidates_[kCandidateOfBlock[blocksDone_]];
     nextBoundary_ = t + block_;
-    blockStart_ = std::chrono::steady_clock::now();
+    blockStart_ = now;
 }
 
 }  // namespace pellumar

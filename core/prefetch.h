@@ -8,13 +8,20 @@ namespace pellumar {
 
 // A hint to bring the line holding p into every cache level. Into the first
 // level, not only the second: measured on AMD Zen 5, the whole run is 6-16%
-// faster so, and more fetches stay under way than a demand miss would allow.
-inline void prefetchColumn(const void* p) {
+// faster so.
+inline void prefetchLine(const void* p) {
 #if defined(__GNUC__)
     __builtin_prefetch(p, 0, 3);
 #else
     (void)p;
 #endif
+}
+
+// Prefetches column[from .. M-1], M doubles that need not start on a line.
+inline void prefetchColumnFrom(const double* column, int64_t from, int64_t M) {
+    if (M <= 0) return;
+    for (int64_t k = from; k < M; k += 8) prefetchLine(column + k);
+    prefetchLine(column + M - 1);
 }
 
 // How many samples ahead of its turn a column is fetched: about 128 KiB of

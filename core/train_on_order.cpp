@@ -43,7 +43,12 @@ struct OrderCursor {
     int32_t N;
     int32_t position;
 };
-}  // namespace
+
+// One path for the whole run.
+struct FixedPath {
+    VectorPath path;
+    VectorPath pathFor(int32_t) const { return path; }
+};
 
 // Each iteration t is, for every feature k and with g the hinge-loss
 // subgradient of sample f = order[t mod N] at the weights before the update:
@@ -58,13 +63,7 @@ struct OrderCursor {
 // in-order sum falls on the same side (marginSide()); otherwise the in-order
 // sum is computed. The subgradient is never stored: g[k] is formed in the
 // update itself. Every value written is therefore bit for bit the direct form's.
-namespace {
-// One path for the whole run.
-struct FixedPath {
-    VectorPath path;
-    VectorPath pathFor(int32_t) const { return path; }
-};
-
+// Paths supplies the vector path of each iteration (FixedPath, PathTrial).
 template <class Paths>
 void iterate(Paths& paths, const double* X, const double* y, double lambda, int32_t T,
              double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
@@ -114,7 +113,7 @@ void iterate(Paths& paths, const double* X, const double* y, double lambda, int3
         if (t <= T - ahead) {
             const int32_t fLater = order[later.position];
             xAfter = column(fLater);
-            prefetchColumn(y + fLater);  // its label is needed first
+            prefetchLine(y + fLater);  // its label is needed first
         }
         estimate = fusedPass(paths.pathFor(t), w.data(), wbar.data(), x, xNext, xAfter, m, s);
         haveEstimate = true;

@@ -30,11 +30,12 @@ function make_pellumar(outdir)
   if nargin < 1
     outdir = defaultOut;
   end
-  sources = {fullfile(gateway, 'pellumar_mex.cpp'), ...
-             fullfile(core, 'training.cpp'), fullfile(core, 'train_on_order.cpp'), ...
-             fullfile(core, 'hinge.cpp'), fullfile(core, 'visit_order.cpp'), ...
-             fullfile(core, 'margin_decision.cpp'), fullfile(core, 'fused_pass.cpp'), ...
-             fullfile(core, 'path_trial.cpp')};
+  % Every .cpp of the core, and the gateway (in a release folder, one folder).
+  coreFiles = dir(fullfile(core, '*.cpp'));
+  sources = fullfile(core, {coreFiles.name});
+  if ~strcmp(core, gateway)
+    sources = [{fullfile(gateway, 'pellumar_mex.cpp')}, sources];
+  end
   if ~exist(outdir, 'dir')
     mkdir(outdir);
   end
