@@ -110,14 +110,71 @@ ALWAYS_INLINE void updateLanes(double* w, double* wbar, const double* x, const d
     }
 }
 
+// The lanes of v added pairwise, halving the width each step: the next
+// iteration waits on this sum, and a tree is log2(W) additions deep where a
+// chain would be W. The halves are taken whole, so that the compiler folds
+// them with lane extractions instead of a trip through memory.
+template <int W>
+struct Fold {
+    static ALWAYS_INLINE double sum(const typename Lanes<W>::V& v) {
+        typename Lanes<W / 2>::V low, high;
+        std::memcpy(&low, &v, sizeof low);
+        std::memcpy(&high, reinterpret_cast<const char*>(&v) + sizeof low, sizeof high);
+        return Fold<W / 2>::sum(low + high);
+    }
+};
+template <>
+struct Fold<2> {
+    static ALWAYS_INLINE double sum(const v2d& v) { return v[0] + v[1]; }
+};
+
+// The last features of a column, fewer than 2W: one vector of W if that many
+// remain, then one of W/2, and so on down to a single feature. A column of
+// 100 thus ends in one vector of four instead of four scalar updates, each
+// with its own division.
+template <int W, bool Below, bool Next>
+struct Tail {
+    static ALWAYS_INLINE void run(double* w, double* wbar, const double* x, const double* xNext,
+                                  int64_t& k, int64_t M, const StepNumbers& s, DotEstimate& e) {
+        typedef Lanes<W> L;
+        typedef typename L::V V;
+        if (k + W <= M) {
+            V dot = L::splat(0.0), absSum = dot;
+            updateLanes<W, Below, Next>(w, wbar, x, xNext, k, L::splat(s.y), L::splat(s.step),
+                                        L::splat(s.decay), L::splat(s.previous), L::splat(s.tD),
+                                        L::splat(s.step * 0.0), dot, absSum);
+            if (Next) {
+                e.dot += Fold<W>::sum(dot);
+                e.absSum += Fold<W>::sum(absSum);
+            }
+            k += W;
+        }
+        Tail<W / 2, Below, Next>::run(w, wbar, x, xNext, k, M, s, e);
+    }
+};
+template <bool Below, bool Next>
+struct Tail<1, Below, Next> {
+    static ALWAYS_INLINE void run(double* w, double* wbar, const double* x, const double* xNext,
+                                  int64_t& k, int64_t M, const StepNumbers& s, DotEstimate& e) {
+        if (k < M) {
+            updateOne(w, wbar, x, k, s, s.step * 0.0);
+            if (Next) {
+                const double term = w[k] * xNext[k];
+                e.dot += term;
+                e.absSum += std::fabs(term);
+            }
+            ++k;
+        }
+    }
+};
+
 template <int W, bool Below, bool Next>
 ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, const double* xNext,
                                    const double* xAfter, int64_t M, const StepNumbers& s) {
     typedef Lanes<W> L;
     typedef typename L::V V;
-    const double movedWhenZero = s.step * 0.0;
     const V y = L::splat(s.y), step = L::splat(s.step), decay = L::splat(s.decay);
-    const V previous = L::splat(s.previous), tD = L::splat(s.tD), moved0 = L::splat(movedWhenZero);
+    const V previous = L::splat(s.previous), tD = L::splat(s.tD), moved0 = L::splat(s.step * 0.0);
     V dot0 = L::splat(0.0), dot1 = dot0, abs0 = dot0, abs1 = dot0;
     int64_t k = 0;
     // Sixteen features (two cache lines) per round, in two independent
@@ -135,27 +192,14 @@ ALWAYS_INLINE DotEstimate passBody(double* w, double* wbar, const double* x, con
         }
     }
     if (xAfter) prefetchColumnFrom(xAfter, k, M);
-    double dotTail = 0.0, absTail = 0.0;
-    for (; k < M; ++k) {
-        updateOne(w, wbar, x, k, s, movedWhenZero);
-        if (Next) {
-            const double term = w[k] * xNext[k];
-            dotTail += term;
-            absTail += std::fabs(term);
-        }
-    }
+    for (; k + W <= M; k += W)
+        updateLanes<W, Below, Next>(w, wbar, x, xNext, k, y, step, decay, previous, tD, moved0,
+                                    dot0, abs0);
     DotEstimate e;
+    Tail<W / 2, Below, Next>::run(w, wbar, x, xNext, k, M, s, e);
     if (Next) {
-        // Lanes folded pairwise: the next iteration waits on this sum, and a
-        // tree is log2(W) additions deep where a chain is W.
-        V dots = dot0 + dot1, mags = abs0 + abs1;
-        for (int width = W / 2; width >= 1; width /= 2)
-            for (int lane = 0; lane < width; ++lane) {
-                dots[lane] += dots[lane + width];
-                mags[lane] += mags[lane + width];
-            }
-        e.dot = dots[0] + dotTail;
-        e.absSum = mags[0] + absTail;
+        e.dot += Fold<W>::sum(dot0 + dot1);
+        e.absSum += Fold<W>::sum(abs0 + abs1);
     }
     return e;
 }

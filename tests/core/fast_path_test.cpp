@@ -154,7 +154,7 @@ TEST(FastPath, MatchesReferenceWhenMarginsSitOnOne) {
     std::mt19937_64 rng(14);
     std::uniform_real_distribution<double> uniform(0.5, 2.0);
     int below = 0, exactlyOne = 0, above = 0;
-    for (int32_t M : {1, 3, 8, 16, 17, 40, 100}) {
+    for (int32_t M : {1, 3, 7, 8, 15, 16, 17, 31, 40, 100}) {
         for (int trial = 0; trial < 4; ++trial) {
             Problem p{M, 1, std::vector<double>(M), {1.0}, {0}};
             for (double& v : p.X) v = trial == 0 ? 1.0 : uniform(rng);
