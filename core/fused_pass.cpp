@@ -90,6 +90,16 @@ struct Lanes {
     }
 };
 
+// One feature, as a plain double: the last step of a column's tail.
+template <>
+struct Lanes<1> {
+    typedef double V;
+    static ALWAYS_INLINE V load(const double* p) { return *p; }
+    static ALWAYS_INLINE void store(double* p, V v) { *p = v; }
+    static ALWAYS_INLINE V splat(double a) { return a; }
+    static ALWAYS_INLINE V magnitude(V v) { return std::fabs(v); }
+};
+
 // W features at k. The subgradient and the weight update are lane-wise
 // copies of updateOne(); the dot product terms go to the lane accumulators.
 template <int W, bool Below, bool Next, class V = typename Lanes<W>::V>
@@ -124,12 +134,13 @@ struct Fold {
     }
 };
 template <>
-struct Fold<2> {
-    static ALWAYS_INLINE double sum(const v2d& v) { return v[0] + v[1]; }
+struct Fold<1> {
+    static ALWAYS_INLINE double sum(double v) { return v; }
 };
 
 // The last features of a column, fewer than 2W: one vector of W if that many
-// remain, then one of W/2, and so on down to a single feature. A column of
+// remain, then one of W/2, and so on down to a single feature (W = 1, a plain
+// double). A column of
 // 100 thus ends in one vector of four instead of four scalar updates, each
 // with its own division.
 template <int W, bool Below, bool Next>
@@ -153,19 +164,9 @@ struct Tail {
     }
 };
 template <bool Below, bool Next>
-struct Tail<1, Below, Next> {
-    static ALWAYS_INLINE void run(double* w, double* wbar, const double* x, const double* xNext,
-                                  int64_t& k, int64_t M, const StepNumbers& s, DotEstimate& e) {
-        if (k < M) {
-            updateOne(w, wbar, x, k, s, s.step * 0.0);
-            if (Next) {
-                const double term = w[k] * xNext[k];
-                e.dot += term;
-                e.absSum += std::fabs(term);
-            }
-            ++k;
-        }
-    }
+struct Tail<0, Below, Next> {
+    static ALWAYS_INLINE void run(double*, double*, const double*, const double*, int64_t&,
+                                  int64_t, const StepNumbers&, DotEstimate&) {}
 };
 
 template <int W, bool Below, bool Next>
