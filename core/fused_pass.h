@@ -1,19 +1,12 @@
-// One iteration's work on the weights, in a single pass over the features.
+// The iterations of a run, each one pass over the features, compiled for
+// each vector path.
 #ifndef PELLUMAR_FUSED_PASS_H
 #define PELLUMAR_FUSED_PASS_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pellumar {
-
-// The per-iteration numbers the pass applies to every feature k:
-//   g      = below ? -(y*x[k]) : +0.0
-//   w[k]    = decay*w[k] - step*g
-//   wbar[k] = (previous*wbar[k] + w[k]) / tD
-struct StepNumbers {
-    double y, step, decay, previous, tD;
-    bool below;  // the sample's margin was below 1.0
-};
 
 // The next sample's dot product with the updated weights, summed in lanes
 // (not in index order), and the sum of the magnitudes of its terms.
@@ -43,13 +36,32 @@ bool vectorPathAvailable(VectorPath path);
 VectorPath bestVectorPath();
 const char* vectorPathName(VectorPath path);
 
-// Updates w and wbar for one iteration on sample column x and, when xNext is
-// given, estimates w.xNext with the new w. xAfter, when given, is a column a
-// few samples later: it is fetched into cache along the way. Every element of
-// w and wbar gets exactly the operations above, on every path.
-DotEstimate fusedPass(VectorPath path, double* w, double* wbar, const double* x,
-                      const double* xNext, const double* xAfter, int64_t M,
-                      const StepNumbers& s);
+// A run between two of its iterations: its inputs, its working vectors and
+// what the next iteration needs.
+struct RunState {
+    const double* X;  // M x N, column after column
+    const double* y;
+    double lambda, eta0;
+    int32_t T;
+    int64_t M;
+    int32_t N;
+    const int32_t* order;
+    double* w;     // current weights
+    double* wbar;  // mean of the weights so far
+    int32_t ahead;  // how many samples ahead a column is fetched (samplesAhead)
+    // Positions t mod N, (t+1) mod N and (t+ahead) mod N in the order for the
+    // coming iteration t, stepped along instead of divided out each time.
+    int32_t now, next, later;
+    DotEstimate estimate;       // w.x for the coming sample, from the last pass
+    bool haveEstimate = false;  // none before the first iteration
+
+    const double* column(int32_t f) const { return X + static_cast<ptrdiff_t>(f) * M; }
+};
+
+// Runs iterations tFirst, tFirst+1, ..., tLast (1 <= tFirst <= tLast <= T)
+// on the given path. The whole loop is compiled for each path, so that the
+// pass, the margin decision and the step numbers share one function.
+void runIterations(VectorPath path, RunState& run, int32_t tFirst, int32_t tLast);
 
 }  // namespace pellumar
 

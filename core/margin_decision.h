@@ -2,7 +2,10 @@
 #ifndef PELLUMAR_MARGIN_DECISION_H
 #define PELLUMAR_MARGIN_DECISION_H
 
+#include <cmath>
 #include <cstdint>
+
+#include "exact_arithmetic.h"
 
 namespace pellumar {
 
@@ -12,8 +15,46 @@ enum class MarginSide { Below, NotBelow, Unsure };
 // sum of the magnitudes of its terms (absSum), says on which side of 1.0 the
 // margin fl(dot*y) lies when dot is the in-order running sum, whenever the
 // rounding error bound makes that certain; Unsure otherwise (the caller then
-// computes the in-order sum).
-MarginSide marginSide(double fastDot, double absSum, int64_t n, double y);
+// computes the in-order sum). Inline: it runs once per iteration, inside
+// each vector path's loop.
+//
+// Why the side is certain when this says so.
+//
+// Let P = sum |w_k x_k| (exact), u = 2^-53. Any order of summing the n
+// rounded products, the in-order running sum D_seq included, lies within
+// gamma_n*P of the exact dot product, gamma_n = n*u/(1 - n*u), plus at most
+// n*2^-1075 from products that underflow (sums of subnormals are exact). So
+//     |D_seq - D_fast| <= 2*gamma_n*P + 2n*2^-1075.
+// absSum is P up to the same relative error, so, with n < 2^31,
+//     B = absSum*(n + 1)*2^-51 + 2^-1000
+// overestimates that gap by about a factor two; the slack also covers the
+// rounding of B itself.
+//
+// No partial sum of any order can overflow while absSum < 2^1000, so both
+// sums are finite and the bound applies; larger, infinite or NaN values go
+// to the in-order sum.
+//
+// The margin is fl(D_seq*y). With mf = fl(D_fast*y), the exact D_seq*y is
+// within R of mf, where R >= B|y|(1 + 2u) + u|mf| + 2^-1075; R below is
+// computed with generous slack so that rounding in it can't undercut that.
+// Rounding is monotone, so:
+//   - if 1 - mf > 2R + 2^-48 (computed), then D_seq*y < 1 - 2^-49, which
+//     rounds below 1.0 (only values from 1 - 2^-54 up round to 1.0): Below;
+//   - if mf - 1 > 2R + 2^-48 (computed), then D_seq*y > 1, so fl >= 1.0:
+//     NotBelow.
+// Anything closer to 1.0 than that is Unsure.
+inline MarginSide marginSide(double fastDot, double absSum, int64_t n, double y) {
+    const double twoTo1000 = 0x1p1000;
+    if (!(absSum < twoTo1000) || !std::isfinite(y)) return MarginSide::Unsure;
+    const double B = absSum * (static_cast<double>(n + 1) * 0x1p-51) + 0x1p-1000;
+    const double mf = fastDot * y;
+    const double R = B * std::fabs(y) * (1.0 + 0x1p-50) + std::fabs(mf) * 0x1p-52 + 0x1p-1000;
+    if (!std::isfinite(mf) || !std::isfinite(R)) return MarginSide::Unsure;
+    const double clearance = 2.0 * R + 0x1p-48;
+    if (1.0 - mf > clearance) return MarginSide::Below;
+    if (mf - 1.0 > clearance) return MarginSide::NotBelow;
+    return MarginSide::Unsure;
+}
 
 }  // namespace pellumar
 

@@ -28,6 +28,11 @@ public:
         if (t == nextBoundary_) blockBoundary(t);
         return current_;
     }
+    // The last iteration, from t on, that the path given for t holds for
+    // (at most T); pathFor(t) has been called.
+    int32_t samePathThrough(int32_t t, int32_t T) const {
+        return nextBoundary_ > t && nextBoundary_ - 1 < T ? nextBoundary_ - 1 : T;
+    }
     // The two paths tried, widest first (the same twice without a trial).
     VectorPath candidate(int i) const { return candidates_[i]; }
     // The path the trial settled on (or the only one, without a trial).

@@ -255,6 +255,26 @@ TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
     EXPECT_EQ(std::vector<VectorPath>(seen.begin(), seen.begin() + 12), trial);
     EXPECT_EQ(std::count(seen.begin() + 12, seen.end(), kept), T - 12);
 
+    // The run asks once per stretch of iterations on one path: the stretches
+    // are the trial's blocks, then the rest of the run (all of it, when the
+    // build or the processor has one vector path and there is no trial).
+    pellumar::PathTrial stretches(T, p.M, 37 * 3);
+    std::vector<int32_t> ends;
+    std::vector<VectorPath> paths;
+    for (int32_t t = 1; t <= T;) {
+        paths.push_back(stretches.pathFor(t));
+        const int32_t last = stretches.samePathThrough(t, T);
+        ASSERT_GE(last, t);
+        ends.push_back(last);
+        t = last + 1;
+    }
+    if (a != b) {
+        EXPECT_EQ(ends, std::vector<int32_t>({3, 6, 9, 12, T}));
+        EXPECT_EQ(paths, std::vector<VectorPath>({a, b, b, a, stretches.settled()}));
+    } else {
+        EXPECT_EQ(ends, std::vector<int32_t>({T}));
+    }
+
     pellumar::PathTrial used(T, p.M, 37 * 3);
     std::vector<double> got(p.M);
     pellumar::trainOnOrderWith(used, p.X.data(), p.y.data(), 1e-3, T, 0.5, p.M, p.N,
