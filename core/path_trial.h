@@ -13,10 +13,11 @@ namespace pellumar {
 // beats AVX-512 on data matrices much larger than the caches, while AVX-512
 // wins on data that stays in them. Every path gives the same bits, so a long
 // run can simply time the two widest paths the processor has on its own first
-// iterations (four blocks, in the order A B B A, so that both see the cold
-// start and the warm middle alike) and use the faster for the rest. Short
-// runs, and processors with one vector path, use the widest without a trial.
-// Nothing is kept between runs.
+// iterations and use the faster for the rest: after two warm-up blocks on the
+// widest (A), four timed blocks in the order A B B A, so that both see a
+// drifting machine alike; the narrower (B) only when it is clearly faster.
+// Short runs, and processors with one vector path, use the widest without a
+// trial. Nothing is kept between runs.
 class PathTrial {
 public:
     // A run of T iterations over M features. Trial blocks are about

@@ -238,8 +238,9 @@ TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
     EXPECT_EQ(pellumar::marginSide(123.0, 200.0, 4, 0.0), MarginSide::Below);  // y = 0
 }
 
-// The trial switches paths between iterations of one run: A B B A over its
-// four blocks, then the faster for good. The weights must not notice.
+// The trial switches paths between iterations of one run: two warm-up blocks
+// on the widest, A B B A over four timed blocks, then the faster for good.
+// The weights must not notice.
 TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
     std::mt19937_64 rng(21);
     const Problem p = randomProblem(rng, 37, 11, 1.0);
@@ -251,9 +252,12 @@ TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
     EXPECT_TRUE(pellumar::vectorPathAvailable(a) && pellumar::vectorPathAvailable(b));
     EXPECT_EQ(a, pellumar::bestVectorPath());
     EXPECT_TRUE(kept == a || kept == b);
-    const std::vector<VectorPath> trial = {a, a, a, b, b, b, b, b, b, a, a, a};
-    EXPECT_EQ(std::vector<VectorPath>(seen.begin(), seen.begin() + 12), trial);
-    EXPECT_EQ(std::count(seen.begin() + 12, seen.end(), kept), T - 12);
+    // Two untimed blocks on the widest, then A B B A.
+    std::vector<VectorPath> trial(9, a);
+    trial.insert(trial.end(), 6, b);
+    trial.insert(trial.end(), 3, a);
+    EXPECT_EQ(std::vector<VectorPath>(seen.begin(), seen.begin() + 18), trial);
+    EXPECT_EQ(std::count(seen.begin() + 18, seen.end(), kept), T - 18);
 
     // The run asks once per stretch of iterations on one path: the stretches
     // are the trial's blocks, then the rest of the run (all of it, when the
@@ -269,8 +273,8 @@ TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
         t = last + 1;
     }
     if (a != b) {
-        EXPECT_EQ(ends, std::vector<int32_t>({3, 6, 9, 12, T}));
-        EXPECT_EQ(paths, std::vector<VectorPath>({a, b, b, a, stretches.settled()}));
+        EXPECT_EQ(ends, std::vector<int32_t>({3, 6, 9, 12, 15, 18, T}));
+        EXPECT_EQ(paths, std::vector<VectorPath>({a, a, a, b, b, a, stretches.settled()}));
     } else {
         EXPECT_EQ(ends, std::vector<int32_t>({T}));
     }
