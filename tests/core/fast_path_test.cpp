@@ -15,6 +15,7 @@
 #include "fused_pass.h"
 #include "hinge.h"
 #include "margin_decision.h"
+#include "prefetch.h"
 #include "train_on_order.h"
 
 using pellumar::MarginSide;
@@ -236,6 +237,43 @@ TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
     EXPECT_EQ(pellumar::marginSide(0.25, 1.0, 4, 1.0), MarginSide::Below);
     EXPECT_EQ(pellumar::marginSide(3.0, 3.0, 4, 1.0), MarginSide::NotBelow);
     EXPECT_EQ(pellumar::marginSide(123.0, 200.0, 4, 0.0), MarginSide::Below);  // y = 0
+}
+
+// The run hands its state from one stretch of iterations to the next, on
+// whatever path each stretch takes: order positions, the pending dot product
+// estimate and the weights must all carry over. Stretches of random length
+// (single iterations included) on random paths, across several passes over
+// the order, must give the reference's bits.
+TEST(RunIterations, StretchesOnChangingPathsCarryTheRunOn) {
+    std::mt19937_64 rng(33);
+    const std::vector<VectorPath> paths = availablePaths();
+    for (int32_t M : {1, 37, 100}) {
+        const Problem p = randomProblem(rng, M, 11, 1.0);
+        const int32_t T = 300;
+        std::vector<double> w(M, 0.0), wbar(M, 0.0);
+        pellumar::RunState run;
+        run.X = p.X.data();
+        run.y = p.y.data();
+        run.lambda = 1e-2;
+        run.eta0 = 0.5;
+        run.T = T;
+        run.M = M;
+        run.N = p.N;
+        run.order = p.order.data();
+        run.w = w.data();
+        run.wbar = wbar.data();
+        run.ahead = pellumar::samplesAhead(M);
+        run.now = 1 % p.N;
+        run.next = 2 % p.N;
+        run.later = static_cast<int32_t>((1 + run.ahead) % p.N);
+        for (int32_t t = 1; t <= T;) {
+            const int32_t last = std::min<int32_t>(T, t + static_cast<int32_t>(rng() % 20));
+            pellumar::runIterations(paths[rng() % paths.size()], run, t, last);
+            t = last + 1;
+        }
+        EXPECT_TRUE(SameBits(wbar, reference::train(p.X, p.y, 1e-2, T, 0.5, M, p.N, p.order)))
+            << "M=" << M;
+    }
 }
 
 // The trial switches paths between iterations of one run: two warm-up blocks
