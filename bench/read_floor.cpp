@@ -16,123 +16,137 @@
 namespace {
 
 #define ALWAYS_INLINE inline __attribute__((always_inline))
+// The vectors never cross a call that isn't inlined, so the note that their
+// passing convention depends on AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 template <int W>
 struct Vec {
     typedef double V __attribute__((vector_size(8 * W)));
+    static ALWAYS_INLINE V load(const double* p) {
+        V v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
 };
 
-template <int W>
-ALWAYS_INLINE double readColumns(const double* X, int32_t T, int32_t M, int32_t N,
-                                 const int32_t* order) {
-    typedef typename Vec<W>::V V;
-    V acc0 = {}, acc1 = {};
-    double tail = 0.0;
+// Hands work(x) the columns of iterations 1..T in the run's order, each
+// fetched samplesAhead() samples before its turn, as the run does.
+template <class Work>
+ALWAYS_INLINE void visitColumns(const double* X, int32_t T, int32_t M, int32_t N,
+                                const int32_t* order, Work& work) {
     const int32_t ahead = pellumar::samplesAhead(M);
     int32_t now = 1 % N, later = static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N);
     for (int32_t t = 1; t <= T; ++t) {
-        const double* x = X + static_cast<int64_t>(order[now]) * M;
-        if (t <= T - ahead) {
+        if (t <= T - ahead)
             pellumar::prefetchColumnFrom(X + static_cast<int64_t>(order[later]) * M, 0, M);
-        }
-        int64_t k = 0;
-        for (; k + 2 * W <= M; k += 2 * W) {
-            V a, b;
-            std::memcpy(&a, x + k, sizeof a);
-            std::memcpy(&b, x + k + W, sizeof b);
-            acc0 += a;
-            acc1 += b;
-        }
-        for (; k < M; ++k) tail += x[k];
+        work(X + static_cast<int64_t>(order[now]) * M);
         if (++now == N) now = 0;
         if (++later == N) later = 0;
     }
-    acc0 += acc1;
-    double sum = tail;
-    for (int i = 0; i < W; ++i) sum += acc0[i];
-    return sum;
 }
 
+// Read-once: every column summed into lanes that carry over from one column
+// to the next, so no iteration waits on another.
 template <int W>
-ALWAYS_INLINE double scaleWeights(const double* X, int32_t T, int32_t M, int32_t N,
-                                  const int32_t* order) {
+struct ReadOnce {
     typedef typename Vec<W>::V V;
-    std::vector<double> weights(static_cast<size_t>(M), 1.0);
-    double* w = weights.data();
-    const int32_t ahead = pellumar::samplesAhead(M);
-    int32_t now = 1 % N, later = static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N);
-    double decay = 1.0 - 0x1p-40, total = 0.0;
-    for (int32_t t = 1; t <= T; ++t) {
-        const double* x = X + static_cast<int64_t>(order[now]) * M;
-        if (t <= T - ahead) {
-            pellumar::prefetchColumnFrom(X + static_cast<int64_t>(order[later]) * M, 0, M);
+    int32_t M;
+    V acc0 = {}, acc1 = {};
+    double tail = 0.0;
+
+    explicit ReadOnce(int32_t m) : M(m) {}
+    ALWAYS_INLINE void operator()(const double* x) {
+        int64_t k = 0;
+        for (; k + 2 * W <= M; k += 2 * W) {
+            acc0 += Vec<W>::load(x + k);
+            acc1 += Vec<W>::load(x + k + W);
         }
+        for (; k < M; ++k) tail += x[k];
+    }
+    double result() {
+        acc0 += acc1;
+        double sum = tail;
+        for (int i = 0; i < W; ++i) sum += acc0[i];
+        return sum;
+    }
+};
+
+// Weights: w scaled by a decay that depends on the previous column's dot
+// product, then dotted with the column.
+template <int W>
+struct ScaleWeights {
+    typedef typename Vec<W>::V V;
+    int32_t M;
+    std::vector<double> w;
+    double decay = 1.0 - 0x1p-40, total = 0.0;
+
+    explicit ScaleWeights(int32_t m) : M(m), w(static_cast<size_t>(m), 1.0) {}
+    ALWAYS_INLINE void operator()(const double* x) {
+        // Locals, so that the stores into w can't be taken to change them.
+        double* const wp = w.data();
+        const double d = decay;
+        const int64_t m = M;
         V acc0 = {}, acc1 = {};
         double dot = 0.0;
         int64_t k = 0;
-        for (; k + 2 * W <= M; k += 2 * W) {
-            V a, b, wa, wb;
-            std::memcpy(&a, x + k, sizeof a);
-            std::memcpy(&b, x + k + W, sizeof b);
-            std::memcpy(&wa, w + k, sizeof wa);
-            std::memcpy(&wb, w + k + W, sizeof wb);
-            wa *= decay;
-            wb *= decay;
-            std::memcpy(w + k, &wa, sizeof wa);
-            std::memcpy(w + k + W, &wb, sizeof wb);
-            acc0 += wa * a;
-            acc1 += wb * b;
+        for (; k + 2 * W <= m; k += 2 * W) {
+            const V wa = Vec<W>::load(wp + k) * d, wb = Vec<W>::load(wp + k + W) * d;
+            std::memcpy(wp + k, &wa, sizeof wa);
+            std::memcpy(wp + k + W, &wb, sizeof wb);
+            acc0 += wa * Vec<W>::load(x + k);
+            acc1 += wb * Vec<W>::load(x + k + W);
         }
-        for (; k < M; ++k) {
-            w[k] *= decay;
-            dot += w[k] * x[k];
+        for (; k < m; ++k) {
+            wp[k] *= d;
+            dot += wp[k] * x[k];
         }
         acc0 += acc1;
         for (int i = 0; i < W; ++i) dot += acc0[i];
-        // The next iteration depends on this one's dot product, as a run's does.
         decay = dot < 1e300 ? 1.0 - 0x1p-40 : 1.0 - 0x1p-41;
         total += dot;
-        if (++now == N) now = 0;
-        if (++later == N) later = 0;
     }
-    return total;
+    double result() { return total; }
+};
+
+template <template <int> class Work, int W>
+ALWAYS_INLINE double floorOf(const double* X, int32_t T, int32_t M, int32_t N,
+                             const int32_t* order) {
+    Work<W> work(M);
+    visitColumns(X, T, M, N, order, work);
+    return work.result();
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx512f"))) double weights8(const double* X, int32_t T, int32_t M,
-                                                   int32_t N, const int32_t* order) {
-    return scaleWeights<8>(X, T, M, N, order);
+template <template <int> class Work>
+__attribute__((target("avx512f"))) double floor8(const double* X, int32_t T, int32_t M, int32_t N,
+                                                 const int32_t* order) {
+    return floorOf<Work, 8>(X, T, M, N, order);
 }
-__attribute__((target("avx2"))) double weights4(const double* X, int32_t T, int32_t M, int32_t N,
-                                               const int32_t* order) {
-    return scaleWeights<4>(X, T, M, N, order);
-}
-__attribute__((target("avx512f"))) double read8(const double* X, int32_t T, int32_t M, int32_t N,
-                                               const int32_t* order) {
-    return readColumns<8>(X, T, M, N, order);
-}
-__attribute__((target("avx2"))) double read4(const double* X, int32_t T, int32_t M, int32_t N,
-                                            const int32_t* order) {
-    return readColumns<4>(X, T, M, N, order);
+template <template <int> class Work>
+__attribute__((target("avx2"))) double floor4(const double* X, int32_t T, int32_t M, int32_t N,
+                                              const int32_t* order) {
+    return floorOf<Work, 4>(X, T, M, N, order);
 }
 #endif
+
+// The floor on the widest vectors the processor has.
+template <template <int> class Work>
+double onWidest(const double* X, int32_t T, int32_t M, int32_t N, const int32_t* order) {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return floor8<Work>(X, T, M, N, order);
+    if (__builtin_cpu_supports("avx2")) return floor4<Work>(X, T, M, N, order);
+#endif
+    return floorOf<Work, 2>(X, T, M, N, order);
+}
 
 }  // namespace
 
 double readOnceFloor(const double* X, int32_t T, int32_t M, int32_t N, const int32_t* order) {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return read8(X, T, M, N, order);
-    if (__builtin_cpu_supports("avx2")) return read4(X, T, M, N, order);
-#endif
-    return readColumns<2>(X, T, M, N, order);
+    return onWidest<ReadOnce>(X, T, M, N, order);
 }
 
 double weightsFloor(const double* X, int32_t T, int32_t M, int32_t N, const int32_t* order) {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return weights8(X, T, M, N, order);
-    if (__builtin_cpu_supports("avx2")) return weights4(X, T, M, N, order);
-#endif
-    return scaleWeights<2>(X, T, M, N, order);
+    return onWidest<ScaleWeights>(X, T, M, N, order);
 }
