@@ -289,14 +289,17 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
             xAfter = r.column(fLater);
             prefetchLine(r.y + fLater);  // its label is needed first
         }
+        double* const w = r.w;
+        double* const wbar = r.wbar;
+        const int64_t M = r.M;
         if (xNext) {
-            r.estimate = s.below ? Pass::template run<true, true>(r.w, r.wbar, x, xNext, xAfter, r.M, s)
-                                 : Pass::template run<false, true>(r.w, r.wbar, x, xNext, xAfter, r.M, s);
+            r.estimate = s.below ? Pass::template run<true, true>(w, wbar, x, xNext, xAfter, M, s)
+                                 : Pass::template run<false, true>(w, wbar, x, xNext, xAfter, M, s);
             r.haveEstimate = true;
         } else if (s.below) {
-            Pass::template run<true, false>(r.w, r.wbar, x, xNext, xAfter, r.M, s);
+            Pass::template run<true, false>(w, wbar, x, xNext, xAfter, M, s);
         } else {
-            Pass::template run<false, false>(r.w, r.wbar, x, xNext, xAfter, r.M, s);
+            Pass::template run<false, false>(w, wbar, x, xNext, xAfter, M, s);
         }
         if (++r.now == r.N) r.now = 0;
         if (++r.next == r.N) r.next = 0;
@@ -371,6 +374,12 @@ const char* vectorPathName(VectorPath path) {
         default: return "portable (scalar)";
     }
 }
+
+RunState::RunState(const double* X_, const double* y_, double lambda_, double eta0_, int32_t T_,
+                   int64_t M_, int32_t N_, const int32_t* order_, double* w_, double* wbar_)
+    : X(X_), y(y_), lambda(lambda_), eta0(eta0_), T(T_), M(M_), N(N_), order(order_), w(w_),
+      wbar(wbar_), ahead(samplesAhead(M_)), now(1 % N_), next(2 % N_),
+      later(static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N_)) {}
 
 void runIterations(VectorPath path, RunState& run, int32_t tFirst, int32_t tLast) {
     switch (path) {

@@ -37,8 +37,12 @@ VectorPath bestVectorPath();
 const char* vectorPathName(VectorPath path);
 
 // A run between two of its iterations: its inputs, its working vectors and
-// what the next iteration needs.
+// what the next iteration needs. Constructed ready for iteration 1 on
+// working vectors of M zeros (N >= 1).
 struct RunState {
+    RunState(const double* X, const double* y, double lambda, double eta0, int32_t T, int64_t M,
+             int32_t N, const int32_t* order, double* w, double* wbar);
+
     const double* X;  // M x N, column after column
     const double* y;
     double lambda, eta0;

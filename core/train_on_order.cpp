@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "path_trial.h"
-#include "prefetch.h"
 
 namespace pellumar {
 
@@ -52,22 +51,8 @@ void iterate(Paths& paths, const double* X, const double* y, double lambda, int3
     AlignedWeights w(m);     // current weights w_t
     AlignedWeights wbar(m);  // mean of w_1 .. w_t
 
-    const int32_t ahead = samplesAhead(M);
-    RunState run;
-    run.X = X;
-    run.y = y;
-    run.lambda = lambda;
-    run.eta0 = eta0;
-    run.T = T;
-    run.M = static_cast<int64_t>(m);  // offsets f*M in 64 bits: (N-1)*M may pass 2^31
-    run.N = N;
-    run.order = order;
-    run.w = w.data();
-    run.wbar = wbar.data();
-    run.ahead = ahead;
-    run.now = static_cast<int32_t>(1 % N);
-    run.next = static_cast<int32_t>(2 % N);
-    run.later = static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N);
+    // Offsets f*M are formed in 64 bits: (N-1)*M may pass 2^31.
+    RunState run(X, y, lambda, eta0, T, static_cast<int64_t>(m), N, order, w.data(), wbar.data());
     for (int32_t t = 1;;) {
         const VectorPath path = paths.pathFor(t);
         const int32_t last = paths.samePathThrough(t, T);

@@ -15,7 +15,6 @@
 #include "fused_pass.h"
 #include "hinge.h"
 #include "margin_decision.h"
-#include "prefetch.h"
 #include "train_on_order.h"
 
 using pellumar::MarginSide;
@@ -251,21 +250,8 @@ TEST(RunIterations, StretchesOnChangingPathsCarryTheRunOn) {
         const Problem p = randomProblem(rng, M, 11, 1.0);
         const int32_t T = 300;
         std::vector<double> w(M, 0.0), wbar(M, 0.0);
-        pellumar::RunState run;
-        run.X = p.X.data();
-        run.y = p.y.data();
-        run.lambda = 1e-2;
-        run.eta0 = 0.5;
-        run.T = T;
-        run.M = M;
-        run.N = p.N;
-        run.order = p.order.data();
-        run.w = w.data();
-        run.wbar = wbar.data();
-        run.ahead = pellumar::samplesAhead(M);
-        run.now = 1 % p.N;
-        run.next = 2 % p.N;
-        run.later = static_cast<int32_t>((1 + run.ahead) % p.N);
+        pellumar::RunState run(p.X.data(), p.y.data(), 1e-2, 0.5, T, M, p.N, p.order.data(),
+                               w.data(), wbar.data());
         for (int32_t t = 1; t <= T;) {
             const int32_t last = std::min<int32_t>(T, t + static_cast<int32_t>(rng() % 20));
             pellumar::runIterations(paths[rng() % paths.size()], run, t, last);
