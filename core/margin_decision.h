@@ -43,6 +43,11 @@ enum class MarginSide { Below, NotBelow, Unsure };
 //   - if mf - 1 > 2R + 2^-48 (computed), then D_seq*y > 1, so fl >= 1.0:
 //     NotBelow.
 // Anything closer to 1.0 than that is Unsure.
+//
+// All of this assumes round to nearest and gradual underflow: a directed mode
+// doubles u, and flush-to-zero breaks the 2^-1075 terms. The run guarantees
+// both: runTraining() and the trainOnOrder() family switch to the IEEE
+// default modes for the whole run (IeeeDefaultModes, ieee_modes.h).
 inline MarginSide marginSide(double fastDot, double absSum, int64_t n, double y) {
     const double twoTo1000 = 0x1p1000;
     if (!(absSum < twoTo1000) || !std::isfinite(y)) return MarginSide::Unsure;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ieee_modes.h"
 #include "path_trial.h"
 
 namespace pellumar {
@@ -39,7 +40,9 @@ struct FixedPath {
 
 // The run around its iterations (runIterations()): the working vectors, the
 // vector path of each stretch of iterations, as Paths (FixedPath, PathTrial)
-// gives it, and the result.
+// gives it, and the result. Every entry point here computes in the IEEE
+// default modes as runTraining() does (when called from it, this guard finds
+// those modes already set and leaves them so).
 template <class Paths>
 void iterate(Paths& paths, const double* X, const double* y, double lambda, int32_t T,
              double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
@@ -48,6 +51,7 @@ void iterate(Paths& paths, const double* X, const double* y, double lambda, int3
         std::fill(out, out + m, 0.0);
         return;
     }
+    const IeeeDefaultModes ieeeModes;
     AlignedWeights w(m);     // current weights w_t
     AlignedWeights wbar(m);  // mean of w_1 .. w_t
 

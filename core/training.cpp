@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ieee_modes.h"
 #include "train_on_order.h"
 #include "visit_order.h"
 
@@ -24,6 +25,9 @@ void checkTrainingShape(int32_t T, int32_t M, int32_t N) {
 
 void runTraining(const double* X, const double* y, double lambda, int32_t T, double eta0,
                  int32_t M, int32_t N, double* out) {
+    // The caller's floating-point modes are set aside for the whole run and
+    // given back on every way out, allocation failure included.
+    const IeeeDefaultModes ieeeModes;
     checkTrainingShape(T, M, N);
     seedFromClock();
     const std::vector<int32_t> order = makeVisitOrder(N);

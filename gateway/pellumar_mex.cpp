@@ -38,9 +38,11 @@ void checkScalar(const mxArray* a, const char* id, const char* name) {
 
 // T as the training run counts it: truncated toward zero; NaN and anything
 // below one run no iterations. Counts the 32-bit counter can't reach are
-// refused by the caller before this is used.
+// refused by the caller before this is used. The comparisons here and there
+// are the quiet ones: T may be NaN, and the caller's thread may trap on the
+// invalid operation that an ordinary < or >= raises for it.
 int32_t iterationCount(double T) {
-    if (std::isnan(T) || T < 1.0) return 0;
+    if (!std::isgreaterequal(T, 1.0)) return 0;
     return static_cast<int32_t>(T);
 }
 
@@ -84,7 +86,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const double lambda = mxGetScalar(prhs[IN_LAMBDA]);
     const double requestedT = mxGetScalar(prhs[IN_T]);
     const double eta0 = mxGetScalar(prhs[IN_ETA0]);
-    if (requestedT >= kTwoTo31)
+    if (std::isgreaterequal(requestedT, kTwoTo31))
         mexErrMsgIdAndTxt("Pellumar:tooManyIterations",
                           "T = %g iterations is more than the supported 2147483647.",
                           requestedT);

@@ -3,13 +3,24 @@
 // mexFunction and checks the results bit for bit. Prints "N passed, N failed";
 // exits non-zero on failure.
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "standin_host.h"
+#include "support/ieee_environments.h"
 #include "support/reference_trainer.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define CHECK_CALLER_MODES 1
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <ucontext.h>
+#endif
+#endif
 
 namespace {
 
@@ -53,6 +64,76 @@ std::vector<double> result(const standin::CallResult& r) {
     mxDestroyArray(r.outputs[0]);
     return w;
 }
+
+#ifdef CHECK_CALLER_MODES
+// A floating-point trap is noted and the faulting instruction run again with
+// every exception masked, so that the check reports it and goes on.
+volatile std::sig_atomic_t trapped = 0;
+constexpr unsigned kAllMasked = 0x1F80;
+#ifdef _WIN32
+LONG CALLBACK noteTrap(EXCEPTION_POINTERS* e) {
+    const DWORD code = e->ExceptionRecord->ExceptionCode;
+    if (!((code >= 0xC000008D && code <= 0xC0000093) || code == 0xC00002B4 || code == 0xC00002B5))
+        return EXCEPTION_CONTINUE_SEARCH;
+    trapped = 1;
+    e->ContextRecord->MxCsr |= kAllMasked;
+    e->ContextRecord->FltSave.MxCsr |= kAllMasked;
+    e->ContextRecord->FltSave.ControlWord |= 0x3F;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+void catchTraps() { AddVectoredExceptionHandler(1, noteTrap); }
+#else
+void noteTrap(int, siginfo_t*, void* context) {
+    trapped = 1;
+    static_cast<ucontext_t*>(context)->uc_mcontext.fpregs->mxcsr |= kAllMasked;
+}
+void catchTraps() {
+    struct sigaction action = {};
+    action.sa_sigaction = noteTrap;
+    action.sa_flags = SA_SIGINFO;
+    sigaction(SIGFPE, &action, nullptr);
+}
+#endif
+
+// The module under each caller environment against the module in the IEEE
+// default, on the order of one clock second: same bits, no trap, the
+// caller's modes given back.
+void checkCallerModes(const standin::LoadedModule& module) {
+    catchTraps();
+    for (const ieee::Problem& p : ieee::problems()) {
+        for (const ieee::Modes& modes : ieee::environments()) {
+            const std::string what = p.name + std::string(" under ") + ieee::describe(modes);
+            bool compared = false;
+            for (int attempt = 0; attempt < 20 && !compared; ++attempt) {
+                Inputs in = problem(p.M, p.N, p.X, p.y, p.lambda, p.T, p.eta0);
+                const time_t second = std::time(nullptr);
+                const std::vector<double> want = result(module.call(1, in.view()));
+                trapped = 0;
+                ieee::set(modes);
+                const ieee::Modes before = ieee::current();
+                const std::vector<double> got = result(module.call(1, in.view()));
+                const ieee::Modes after = ieee::current();
+                ieee::set(ieee::Modes{});
+                if (std::time(nullptr) != second) continue;
+                compared = true;
+                check(!trapped, what + ": no trap");
+                check(after == before, what + ": modes given back, found " + ieee::describe(after));
+                check(!want.empty() && sameBits(got, want), what + ": default bits");
+            }
+            check(compared, what + ": the clock second changed during every attempt");
+        }
+    }
+    // A NaN iteration count is compared quietly before the run starts.
+    Inputs in = problem(2, 1, {1.0, 2.0}, {1.0}, 0.5, std::nan(""), 0.1);
+    trapped = 0;
+    ieee::Modes invalidTraps;
+    invalidTraps.traps = FE_INVALID;
+    ieee::set(invalidTraps);
+    const std::vector<double> w = result(module.call(1, in.view()));
+    ieee::set(ieee::Modes{});
+    check(!trapped && sameBits(w, {0.0, 0.0}), "T = NaN with the invalid trap enabled");
+}
+#endif
 
 }  // namespace
 
@@ -121,6 +202,10 @@ int main(int argc, char** argv) {
         compared = true;
     }
     check(compared, "the clock second changed during every attempt");
+
+#ifdef CHECK_CALLER_MODES
+    checkCallerModes(module);
+#endif
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
