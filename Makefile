@@ -1,7 +1,7 @@
 # Front door of the project. CMake builds the C++ underneath.
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
-.PHONY: all build test test-core test-sanitize test-valgrind test-octave test-soak octave demo \
+.PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-valgrind test-octave test-soak octave demo \
         test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench fuzz \
         test-fuzz deps clean
 
@@ -19,6 +19,24 @@ all: build
 # The main job: build the Octave module and train on the example data.
 demo: octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/examples/breast_cancer_demo.m')"
+
+# Fashion-MNIST from its Debian package: scikit-learn's averaged SGD on the
+# same settings first (PEERS=all adds LinearSVC, minutes; PEERS=none skips
+# them), then the demo's table and pictures in $(BUILD)/.
+FASHION_DATA ?= /usr/share/datasets/fashion-mnist
+PEERS        ?= sgd
+demo-fashion: octave
+	scripts/install-deps.sh fashion plot $(if $(filter none,$(PEERS)),,peers)
+	$(if $(filter none,$(PEERS)),rm -f $(BUILD)/fashion_peers.txt,/usr/bin/python3 bench/fashion_peers.py \
+	  --data $(FASHION_DATA) --peers $(PEERS) --out $(BUILD)/fashion_peers.txt)
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/examples'); \
+	  fashion_mnist_demo('$(FASHION_DATA)')"
+
+# The IDX reader on files the test writes, and the demo on a slice of the data.
+test-fashion: octave
+	scripts/install-deps.sh fashion plot
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/examples'); \
+	  run('$(CURDIR)/tests/octave/test_fashion_demo.m')"
 
 # The module for GNU Octave, built by the same script a MATLAB user runs.
 octave: $(BUILD)/octave/Pellumar.mex
@@ -156,15 +174,21 @@ check-dist: check-win64 dist
 # Speed: ratios against a plain -O2 build and the sequential-add floor, a
 # scaling table, and scikit-learn's SGDClassifier as a peer. Not part of test:
 # timings on a shared machine are for reading, not for asserting.
+# Draws $(BUILD)/bench/speed.png from the two tables, and exits non-zero when
+# what the run must keep is lost (bits, 5x plain, 0.67x sequential-add floor).
 bench:
-	scripts/install-deps.sh core bench
+	scripts/install-deps.sh core bench plot
 	$(CMAKE_GEN) -B $(BUILD)/bench -DPELLUMAR_BENCH=ON -DPELLUMAR_TESTS=OFF >/dev/null
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	/usr/bin/python3 bench/sklearn_peer.py --out $(BUILD)/bench/sklearn.txt
-	$(BUILD)/bench/bench_training --peer $(BUILD)/bench/sklearn.txt
+	status=0; $(BUILD)/bench/bench_training --peer $(BUILD)/bench/sklearn.txt \
+	  --plot-data $(BUILD)/bench || status=$$?; \
+	gnuplot -e "dir='$(BUILD)/bench'; columns=$$(head -1 $(BUILD)/bench/ratios.dat | grep -o '"[^"]*"' | wc -l)" \
+	  bench/speed.gp && echo "speed plot: $(BUILD)/bench/speed.png"; \
+	exit $$status
 
 test: test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave test-soak \
-      check-win64 check-dist test-fuzz
+      test-fashion check-win64 check-dist test-fuzz
 
 clean:
 	rm -rf $(BUILD)

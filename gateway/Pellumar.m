@@ -21,7 +21,10 @@ function w = Pellumar(varargin)
 %   drawn once per call from the C library generator seeded with the clock (so
 %   two calls within the same second give the same result), and applies
 %       w = (1 - eta*LAMBDA)*w - eta*g,   eta = ETA0/sqrt(t),
-%   where g = -y*x when y*(w'*x) < 1 and g = 0 otherwise.
+%   where g = -y*x when y*(w'*x) < 1 and g = 0 otherwise. The result does not
+%   depend on the floating-point modes of the calling thread (rounding mode,
+%   flush-to-zero, enabled traps): the run computes in the IEEE default modes
+%   and leaves the caller's modes as they were.
 %
 %   A sparse X is not supported: the call prints "SGD sparse is not ready" and
 %   returns nothing.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the named groups need, skipping those
 # already present. Groups: core, octave, win64, fuzz, clang, arm64, bench, plot,
-# dist.
+# dist, fashion (the Fashion-MNIST data set), peers (scikit-learn).
 set -euo pipefail
 
 declare -A group=(
@@ -14,6 +14,8 @@ declare -A group=(
   [bench]="libbenchmark-dev python3-sklearn python3-numpy"
   [dist]="zip unzip"
   [plot]="gnuplot-nox fonts-dejavu-core"
+  [fashion]="dataset-fashion-mnist"
+  [peers]="python3-sklearn python3-numpy"
 )
 
 wanted=()

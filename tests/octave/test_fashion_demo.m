@@ -1,0 +1,110 @@
+% The Fashion-MNIST example: its IDX reader on small files written here, good
+% and broken, and the demo itself on a slice of the data (2,000 training and
+% 1,000 held-out images). Run with the module's folder and examples/ on the
+% path; prints "N passed, N failed".
+1;
+
+function check(ok, what)
+  global passed failed
+  if ok
+    passed = passed + 1;
+  else
+    failed = failed + 1;
+    fprintf('FAILED: %s\n', what);
+  end
+end
+
+function path = writeBytes(folder, name, bytes)
+  path = fullfile(folder, name);
+  fid = fopen(path, 'w');
+  fwrite(fid, bytes, 'uint8');
+  fclose(fid);
+end
+
+function id = readError(path)
+  id = '';
+  try
+    read_idx(path);
+  catch err
+    id = err.identifier;
+  end
+end
+
+global passed failed
+passed = 0;
+failed = 0;
+scratch = tempname();
+mkdir(scratch);
+
+% Two 2x3 images, and three labels: values in file order, sizes big-endian.
+pixels = [0 1 2 3 4 5 250 251 252 253 254 255];
+images = [0 0 8 3, 0 0 0 2, 0 0 0 2, 0 0 0 3, pixels];
+imagePath = writeBytes(scratch, 'images-idx3-ubyte', images);
+[values, dims] = read_idx(imagePath);
+check(isequal(dims, [2 2 3]) && isequal(values', pixels), 'three-dimensional file read');
+[values, dims] = read_idx(writeBytes(scratch, 'labels-idx1-ubyte', [0 0 8 1, 0 0 0 3, 9 0 4]));
+check(isequal(dims, 3) && isequal(values', [9 0 4]), 'one-dimensional file read');
+% A size above 2^24 is read from all four bytes (a wrongly ordered read
+% would see 1 or 65536 here and call the file truncated or trailing).
+check(strcmp(readError(writeBytes(scratch, 'big', [0 0 8 1, 1 0 0 0, 7])), 'readIdx:truncated'), ...
+      'size of 2^24 read big-endian');
+
+gzip(imagePath);
+[values, dims] = read_idx([imagePath '.gz']);
+check(isequal(dims, [2 2 3]) && isequal(values', pixels), 'gzip-compressed file read');
+
+% Broken files, each refused with its identifier.
+check(strcmp(readError(fullfile(scratch, 'absent-idx1-ubyte')), 'readIdx:missing'), 'missing file');
+check(strcmp(readError(writeBytes(scratch, 'empty', [])), 'readIdx:truncated'), 'empty file');
+check(strcmp(readError(writeBytes(scratch, 'float', [0 0 13 1, 0 0 0 1, 1 2 3 4])), ...
+             'readIdx:badMagic'), 'float data type refused');
+check(strcmp(readError(writeBytes(scratch, 'text', double('hello world'))), 'readIdx:badMagic'), ...
+      'text file refused');
+check(strcmp(readError(writeBytes(scratch, 'nodims', [0 0 8 0])), 'readIdx:badMagic'), ...
+      'zero dimensions refused');
+check(strcmp(readError(writeBytes(scratch, 'shortheader', [0 0 8 3, 0 0 0 2, 0 0])), ...
+             'readIdx:truncated'), 'truncated header');
+check(strcmp(readError(writeBytes(scratch, 'shortdata', images(1:end-1))), 'readIdx:truncated'), ...
+      'data one byte short');
+check(strcmp(readError(writeBytes(scratch, 'trailing', [images 0])), 'readIdx:trailing'), ...
+      'one byte too many');
+
+% The demo on a folder without the data set names the file it looked for.
+try
+  fashion_mnist_demo(scratch, 'out', scratch);
+  message = '';
+catch err
+  message = err.message;
+end
+check(~isempty(strfind(message, 'train-images-idx3-ubyte')), ...
+      sprintf('missing data set reported, got "%s"', message));
+
+% The demo on a slice of the real data: it completes, prints one row per
+% setting with the accuracy it returns, and that accuracy is far above the
+% 0.10 of a constant classifier; both pictures are PNG files.
+out = fullfile(scratch, 'demo');
+printed = evalc('results = fashion_mnist_demo('''', ''train'', 2000, ''test'', 1000, ''out'', out);');
+rows = regexp(printed, '(?m)^\s*(\d+)\s+(\S+)\s+(0\.\d{4})\s+(\d+\.\d\d)\s*$', 'tokens');
+check(numel(rows) == numel(results) && numel(results) >= 4, ...
+      sprintf('%d table rows printed for %d settings', numel(rows), numel(results)));
+shown = cellfun(@(r) str2double(r{3}), rows);
+check(numel(shown) == numel(results) && all(abs(shown - [results.accuracy]) < 5e-5), ...
+      'printed accuracies are the returned ones');
+check(all(shown > 0.6), sprintf('held-out accuracies %s above 0.6', mat2str(shown, 3)));
+check(all(arrayfun(@(r) numel(r.perClass) == 10 && all(r.perClass >= 0 & r.perClass <= 1), ...
+                   results)), 'ten per-class accuracies per setting');
+check(~isempty(strfind(printed, 'Ankle boot')), 'per-class table printed');
+for picture = {'fashion_accuracy_vs_time.png', 'fashion_weights.png'}
+  fid = fopen(fullfile(out, picture{1}), 'r');
+  header = [];
+  if fid >= 0
+    header = fread(fid, 4, 'uint8')';
+    fclose(fid);
+  end
+  check(isequal(header, [137 80 78 71]), [picture{1} ' written']);
+end
+
+confirm_recursive_rmdir(false);
+rmdir(scratch, 's');
+printf('fashion: %d passed, %d failed\n', passed, failed);
+exit(failed > 0);
