@@ -12,6 +12,7 @@ set logscale xy
 set grid xtics ytics mxtics mytics
 set key outside right top
 set xrange [10:2e6]
+set format x "10^{%L}"
 ratios = dir."/ratios.dat"
 scaling = dir."/scaling.dat"
 plot scaling using 1:2 with linespoints lw 2 pt 7 lc rgb "#1f5fbf" title "chosen run (scaling table)", \

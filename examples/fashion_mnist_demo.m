@@ -1,4 +1,4 @@
-function results = fashion_mnist_demo(folder, varargin)
+function varargout = fashion_mnist_demo(folder, varargin)
 %FASHION_MNIST_DEMO Pellumar on Fashion-MNIST: ten one-vs-rest classifiers.
 %   FASHION_MNIST_DEMO() reads the Fashion-MNIST data set (70,000 grayscale
 %   28x28 images of clothing in 10 classes: 60,000 for training, 10,000 held
@@ -35,7 +35,7 @@ function results = fashion_mnist_demo(folder, varargin)
   if nargin < 1 || isempty(folder)
     folder = '/usr/share/datasets/fashion-mnist';
   end
-  opts = struct('train', Inf, 'test', Inf, 'out', fullfile(here, '..', 'build'), 'peers', '');
+  opts = struct('train', Inf, 'test', Inf, 'out', fullfile(fileparts(here), 'build'), 'peers', '');
   for i = 1:2:numel(varargin)
     if ~isfield(opts, varargin{i})
       error('fashionDemo:option', 'unknown option ''%s''', varargin{i});
@@ -92,6 +92,9 @@ function results = fashion_mnist_demo(folder, varargin)
   end
   drawAccuracyVsTime(results, opts.peers, opts.out);
   drawWeights(bestWeights(1:end-1, :), classes, results(best), opts.out);
+  if nargout > 0
+    varargout{1} = results;
+  end
 end
 
 function [X, labels] = loadSplit(folder, prefix, count)
@@ -170,7 +173,7 @@ function drawAccuracyVsTime(results, peersFile, out)
   end
   png = fullfile(out, 'fashion_accuracy_vs_time.png');
   script = sprintf(['set terminal pngcairo size 900,560 font "DejaVu Sans,11"; set output "%s"; ' ...
-                    'set logscale x; set grid; set key top left box opaque; ' ...
+                    'set logscale x; set grid; set key bottom right box opaque; ' ...
                     'set xlabel "time to train all ten classifiers (s, log scale)"; ' ...
                     'set ylabel "held-out accuracy"; set offsets graph 0.08, graph 0.08, graph 0.1, graph 0.1; ' ...
                     'set title "Fashion-MNIST, ten one-vs-rest linear classifiers"; plot %s'], ...

@@ -6,11 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "../support/ieee_environments.h"
+#include "../support/same_bits.h"
 #include "train_on_order.h"
 #include "training.h"
 
@@ -32,13 +32,9 @@ std::vector<double> trainedFromClock(const ieee::Problem& p) {
 // Reports on standard error (which the parent shows when the case fails)
 // and tells whether the two results are the same bits.
 bool sameBits(const std::vector<double>& got, const std::vector<double>& want) {
-    for (size_t k = 0; k < want.size(); ++k) {
-        if (std::memcmp(&got[k], &want[k], sizeof(double)) != 0) {
-            std::fprintf(stderr, "element %zu: got %a, want %a\n", k, got[k], want[k]);
-            return false;
-        }
-    }
-    return true;
+    const ::testing::AssertionResult same = SameBits(got, want);
+    if (!same) std::fprintf(stderr, "%s\n", same.message());
+    return static_cast<bool>(same);
 }
 
 // A run under the given modes: its result, and whether the modes were the
