@@ -8,6 +8,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -190,6 +191,13 @@ private:
     uint64_t state_;
 };
 
+inline double negativeNaNWithPayload() {
+    const uint64_t bits = 0xFFF800000000BEEFull;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
 inline Problem problemOf(const char* name, uint64_t seed, int32_t M, int32_t N) {
     Problem p{name, M, N, 3 * N + 5, 1e-3, 0.5, std::vector<double>(size_t(M) * N),
               std::vector<double>(N), std::vector<int32_t>(N)};
@@ -214,21 +222,32 @@ inline Problem subnormalData() {
     return p;
 }
 
-// NaN, +-Inf and values near the overflow threshold in a few samples: invalid
-// operations, overflows, and NaNs whose payload and sign a default-NaN mode
-// would replace.
+// A NaN (negative, with a payload), +-Inf and values near the overflow
+// threshold in a few samples: invalid operations and overflows.
 inline Problem nonFiniteData() {
     Problem p = problemOf("NaN, Inf and near-overflow data", 3, 37, 23);
     const double big = std::numeric_limits<double>::max();
     p.X[2 * 37 + 5] = std::numeric_limits<double>::infinity();
     p.X[5 * 37 + 6] = -std::numeric_limits<double>::infinity();
-    p.X[7 * 37 + 30] = -std::numeric_limits<double>::quiet_NaN();
+    p.X[7 * 37 + 30] = negativeNaNWithPayload();
     for (int k = 10; k < 20; ++k) p.X[11 * 37 + k] = (k % 2 ? 0.75 : -0.5) * big;
     p.X[13 * 37 + 36] = big;
     return p;
 }
 
-inline std::vector<Problem> problems() { return {normalData(), subnormalData(), nonFiniteData()}; }
+// A NaN lambda: it reaches every weight through the decay and, by IEEE rules,
+// keeps its sign and payload there, which a default-NaN mode would replace. (A
+// NaN feature never reaches the weights: it makes the margin NaN, and a NaN
+// margin leaves the weights alone.)
+inline Problem nanLambdaData() {
+    Problem p = problemOf("normal data with a NaN lambda", 4, 37, 23);
+    p.lambda = negativeNaNWithPayload();
+    return p;
+}
+
+inline std::vector<Problem> problems() {
+    return {normalData(), subnormalData(), nonFiniteData(), nanLambdaData()};
+}
 
 }  // namespace ieee
 
