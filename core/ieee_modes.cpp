@@ -52,8 +52,10 @@ uint64_t ieeeControl(uint64_t control) { return control; }
 IeeeDefaultModes::IeeeDefaultModes() : savedControl_(readControl()) {
     // Saves the whole environment and makes every exception non-stop; then
     // round to nearest; then what the standard functions don't reach. The
-    // register step also repeats the first two for the vector unit, in case a
-    // C runtime's functions reach only the x87 unit.
+    // register step also masks the exceptions and sets the rounding of the
+    // vector unit itself: not every C runtime's functions reach it (the
+    // Windows module's feholdexcept leaves the SSE exception masks alone, and
+    // without this step the module trapped under Wine).
     std::feholdexcept(&saved_);
     std::fesetround(FE_TONEAREST);
     writeControl(ieeeControl(readControl()));
