@@ -26,6 +26,11 @@ namespace pellumar {
 // register: MXCSR (FTZ, DAZ) on x86-64, FPCR (FZ, DN and the FEAT_AFP modes)
 // on 64-bit ARM. Elsewhere the standard part alone applies. A few register
 // reads and writes per run, never per iteration.
+//
+// GCC ignores #pragma STDC FENV_ACCESS and may move arithmetic it can see
+// across the switch. The guard works because the run's arithmetic lives in
+// functions of other files (fused_pass.cpp), called after it: keep any
+// arithmetic out of the function that holds the guard.
 class IeeeDefaultModes {
 public:
     IeeeDefaultModes();
