@@ -4,16 +4,6 @@
 % path; prints "N passed, N failed".
 1;
 
-function check(ok, what)
-  global passed failed
-  if ok
-    passed = passed + 1;
-  else
-    failed = failed + 1;
-    fprintf('FAILED: %s\n', what);
-  end
-end
-
 function path = writeBytes(folder, name, bytes)
   path = fullfile(folder, name);
   fid = fopen(path, 'w');

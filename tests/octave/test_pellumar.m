@@ -3,16 +3,6 @@
 % Run with the module's folder on the path; prints "N passed, N failed".
 1;
 
-function check(ok, what)
-  global passed failed
-  if ok
-    passed = passed + 1;
-  else
-    failed = failed + 1;
-    fprintf('FAILED: %s\n', what);
-  end
-end
-
 function id = errorOf(varargin)
   id = '';
   try
