@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ieee_modes.h"
@@ -30,6 +31,27 @@ private:
     std::vector<double> storage_;
     double* data_;
 };
+
+// The result as the caller gets it: every NaN becomes the one quiet NaN
+// 0x7FF8000000000000 (positive, no payload), and every other value is copied
+// bit for bit. IEEE 754 leaves open which operand's payload an operation
+// passes on and the sign of a NaN it makes (x86-64's default NaN is negative,
+// ARM's positive), and compilers may reorder operands or fold a negation into
+// a subtraction, so the NaNs of w and wbar differ between vector paths,
+// builds and processors while no value does. A NaN in w or wbar stays NaN to
+// the end of the run, so the output is the only place to make them agree. The
+// test is on the bits, not a comparison: no floating-point operation, nothing
+// raised whatever the caller's traps.
+void copyWithCanonicalNaNs(const double* from, size_t m, double* to) {
+    constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
+    constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000ull;
+    for (size_t k = 0; k < m; ++k) {
+        uint64_t bits;
+        std::memcpy(&bits, from + k, sizeof bits);
+        if ((bits & kMagnitude) > kInfinity) bits = kCanonicalNaN;
+        std::memcpy(to + k, &bits, sizeof bits);
+    }
+}
 
 // One path for the whole run.
 struct FixedPath {
@@ -64,7 +86,7 @@ void iterate(Paths& paths, const double* X, const double* y, double lambda, int3
         if (last == T) break;
         t = last + 1;
     }
-    std::copy(wbar.data(), wbar.data() + m, out);
+    copyWithCanonicalNaNs(wbar.data(), m, out);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "standin_host.h"
 #include "support/ieee_environments.h"
+#include "support/nan_cases.h"
 #include "support/reference_trainer.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -63,6 +64,33 @@ std::vector<double> result(const standin::CallResult& r) {
     std::vector<double> w = standin::valuesOf(r.outputs[0]);
     mxDestroyArray(r.outputs[0]);
     return w;
+}
+
+// A run against the reference on the order that the C library's generator
+// gives for the clock second of the call.
+void checkOnClockOrder(const standin::LoadedModule& module, const std::string& what, size_t M,
+                       size_t N, const std::vector<double>& X, const std::vector<double>& y,
+                       double lambda, int32_t T, double eta0) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        Inputs in = problem(M, N, X, y, lambda, T, eta0);
+        const time_t before = std::time(nullptr);
+        const std::vector<double> got = result(module.call(1, in.view()));
+        if (std::time(nullptr) != before) continue;
+#ifdef _WIN32
+        // The Windows C runtime's generator, written out rather than called,
+        // so that the module is checked against it and not against itself.
+        const auto order = reference::shuffledOrderWith(
+            reference::WindowsRand(static_cast<unsigned>(static_cast<uint32_t>(before))),
+            static_cast<int32_t>(N));
+#else
+        const auto order = reference::shuffledOrder(
+            static_cast<unsigned>(static_cast<uint32_t>(before)), static_cast<int32_t>(N));
+#endif
+        check(sameBits(got, reference::train(X, y, lambda, T, eta0, M, N, order)),
+              what + ": against the reference on the C library's order");
+        return;
+    }
+    check(false, what + ": the clock second changed during every attempt");
 }
 
 #ifdef CHECK_CALLER_MODES
@@ -172,36 +200,19 @@ int main(int argc, char** argv) {
               "T = 1e10 refused, got id \"" + r.errorId + "\"");
     }
 
-    // A multi-sample run against the reference, on the order that the C
-    // library's generator gives for the clock second of the call.
+    // A multi-sample run against the reference.
     // N > 32767: shuffle draws take two rand() calls; M spans full vector rounds.
     const size_t M = 37, N = 40000;
     std::vector<double> X(M * N), y(N);
     reference::WindowsRand fill(12345);
     for (double& v : X) v = (fill() - 16384) / 4096.0;
     for (size_t f = 0; f < N; ++f) y[f] = X[f * M] + 0.5 * X[f * M + 1] > 0 ? 1.0 : -1.0;
-    const int32_t T = 3 * static_cast<int32_t>(N) / 2;
-    bool compared = false;
-    for (int attempt = 0; attempt < 20 && !compared; ++attempt) {
-        Inputs in = problem(M, N, X, y, 1e-4, T, 0.5);
-        const time_t before = std::time(nullptr);
-        const std::vector<double> got = result(module.call(1, in.view()));
-        if (std::time(nullptr) != before) continue;
-#ifdef _WIN32
-        // The Windows C runtime's generator, written out rather than called,
-        // so that the module is checked against it and not against itself.
-        const auto order = reference::shuffledOrderWith(
-            reference::WindowsRand(static_cast<unsigned>(static_cast<uint32_t>(before))),
-            static_cast<int32_t>(N));
-#else
-        const auto order = reference::shuffledOrder(
-            static_cast<unsigned>(static_cast<uint32_t>(before)), static_cast<int32_t>(N));
-#endif
-        check(sameBits(got, reference::train(X, y, 1e-4, T, 0.5, M, N, order)),
-              "multi-sample run against the reference on the C library's order");
-        compared = true;
-    }
-    check(compared, "the clock second changed during every attempt");
+    checkOnClockOrder(module, "multi-sample run", M, N, X, y, 1e-4, 3 * static_cast<int32_t>(N) / 2,
+                      0.5);
+
+    // Results holding NaNs: the same bits as every other build.
+    for (const nan_cases::Case& c : nan_cases::cases())
+        checkOnClockOrder(module, c.name, c.M, c.N, c.X, c.y, c.lambda, c.T, c.eta0);
 
 #ifdef CHECK_CALLER_MODES
     checkCallerModes(module);

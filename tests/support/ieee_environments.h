@@ -236,9 +236,10 @@ inline Problem nonFiniteData() {
 }
 
 // A NaN lambda: it reaches every weight through the decay and, by IEEE rules,
-// keeps its sign and payload there, which a default-NaN mode would replace. (A
-// NaN feature never reaches the weights: it makes the margin NaN, and a NaN
-// margin leaves the weights alone.)
+// keeps its sign and payload there, which a default-NaN mode would replace (the
+// result then shows one canonical NaN either way; the run must still not trap
+// and must give the modes back). A NaN feature never reaches the weights: it
+// makes the margin NaN, and a NaN margin leaves the weights alone.
 inline Problem nanLambdaData() {
     Problem p = problemOf("normal data with a NaN lambda", 4, 37, 23);
     p.lambda = negativeNaNWithPayload();

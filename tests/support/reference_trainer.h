@@ -91,6 +91,13 @@ inline std::vector<double> train(const std::vector<double>& X, const std::vector
             wbar[k] = sum / tD;
         }
     }
+    // The result's NaNs, whatever their sign and payload, as the one quiet NaN.
+    for (int64_t k = 0; k < M; ++k) {
+        if (wbar[k] != wbar[k]) {
+            const uint64_t canonical = 0x7FF8000000000000ull;
+            std::memcpy(&wbar[k], &canonical, sizeof canonical);
+        }
+    }
     return wbar;
 }
 

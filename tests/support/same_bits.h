@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 inline ::testing::AssertionResult SameBits(const std::vector<double>& got,
@@ -17,10 +19,16 @@ inline ::testing::AssertionResult SameBits(const std::vector<double>& got,
         uint64_t a, b;
         std::memcpy(&a, &got[k], 8);
         std::memcpy(&b, &want[k], 8);
-        if (a != b)
-            return ::testing::AssertionFailure()
-                   << "element " << k << ": got " << got[k] << " (0x" << std::hex << a
-                   << "), want " << std::dec << want[k] << " (0x" << std::hex << b << ")";
+        if (a != b) {
+            // Each << of an AssertionResult formats on its own stream, so the
+            // bits are put into hex here.
+            char bits[64];
+            std::snprintf(bits, sizeof bits, "(%016llx), want ", static_cast<unsigned long long>(a));
+            std::string message = bits;
+            std::snprintf(bits, sizeof bits, "(%016llx)", static_cast<unsigned long long>(b));
+            return ::testing::AssertionFailure() << "element " << k << ": got " << got[k] << " "
+                                                 << message << want[k] << " " << bits;
+        }
     }
     return ::testing::AssertionSuccess();
 }
