@@ -18,7 +18,7 @@ all: build
 
 # The main job: build the Octave module and train on the example data.
 demo: octave
-	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/examples/breast_cancer_demo.m')"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/examples'); breast_cancer_demo('$(CURDIR)/$(BUILD)')"
 
 # Fashion-MNIST from its Debian package: scikit-learn's averaged SGD on the
 # same settings first (PEERS=all adds LinearSVC, minutes; PEERS=none skips
@@ -30,7 +30,7 @@ demo-fashion: octave
 	$(if $(filter none,$(PEERS)),rm -f $(BUILD)/fashion_peers.txt,/usr/bin/python3 bench/fashion_peers.py \
 	  --data $(FASHION_DATA) --peers $(PEERS) --out $(BUILD)/fashion_peers.txt)
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/examples'); \
-	  fashion_mnist_demo('$(FASHION_DATA)')"
+	  fashion_mnist_demo('$(FASHION_DATA)', 'out', '$(CURDIR)/$(BUILD)')"
 
 # The IDX reader on files the test writes, and the demo on a slice of the data.
 test-fashion: octave

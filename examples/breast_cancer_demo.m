@@ -1,54 +1,77 @@
-% Trains Pellumar on the Breast Cancer Wisconsin (Diagnostic) data and reports
-% held-out accuracy and training time for a few regularisation weights, then
-% plots held-out accuracy against the number of iterations.
+function varargout = breast_cancer_demo(out)
+%BREAST_CANCER_DEMO Pellumar on the Breast Cancer Wisconsin (Diagnostic) data.
+%   BREAST_CANCER_DEMO trains Pellumar on the data beside this file (569
+%   samples, 30 features, +1 malignant / -1 benign; see load_breast_cancer).
+%   For each of five regularisation weights lambda it trains on the training
+%   split and prints training and validation accuracy and the time; it
+%   chooses the lambda with the best validation accuracy and reports that
+%   model's accuracy on the held-out split, which plays no part in the choice.
+%   It then draws validation and held-out accuracy against the number of
+%   iterations T into accuracy_vs_iterations.png.
 %
-% Run from the project root after building (make demo does both), or with the
-% module's folder on the path:
-%     octave-cli --eval "addpath(fullfile(pwd, 'build', 'octave')); run('examples/breast_cancer_demo.m')"
+%   BREAST_CANCER_DEMO(OUT) writes the picture into the folder OUT (made if
+%   missing) instead of the current folder. The folder used is printed.
 %
-% The data: 569 samples, 30 features, label +1 malignant / -1 benign
-% (data/README.md has the source and licence).
+%   RESULT = BREAST_CANCER_DEMO(...) also returns a struct with the fields
+%   lambdas, validation (one accuracy per lambda), lambda (the chosen one),
+%   heldOut (its held-out accuracy) and picture (the PNG file).
+%
+%   Needs Pellumar on the path; runs in MATLAB R2018a or later and GNU
+%   Octave 6.1 or later.
 
-here = fileparts(mfilename('fullpath'));
-addpath(here);
-[Xtrain, ytrain, Xtest, ytest] = load_breast_cancer();
+  if nargin < 1
+    out = pwd;
+  end
+  data = load_breast_cancer();
+  accuracy = @(w, X, y) mean(sign(w' * X) == y);
+  passes = 20;
+  T = passes * size(data.Xfit, 2);
+  eta0 = 0.5;
+  lambdas = [1e-4 1e-3 1e-2 1e-1 1];
 
-accuracy = @(w, X, y) mean(sign(w' * X) == y);
-T = 20 * columns(Xtrain);
-eta0 = 0.5;
-printf('Breast Cancer Wisconsin: %d training, %d held-out samples, %d features (+ bias)\n', ...
-       columns(Xtrain), columns(Xtest), rows(Xtrain) - 1);
-printf('T = %d iterations, eta0 = %g\n\n', T, eta0);
-printf('%10s  %10s  %10s  %12s\n', 'lambda', 'train acc', 'test acc', 'time (ms)');
-best = 0;
-for lambda = [1e-4 1e-3 1e-2 1e-1]
-  tic;
-  w = Pellumar(Xtrain, ytrain, lambda, T, eta0);
-  elapsed = toc;
-  testAccuracy = accuracy(w, Xtest, ytest);
-  best = max(best, testAccuracy);
-  printf('%10g  %10.4f  %10.4f  %12.3f\n', lambda, accuracy(w, Xtrain, ytrain), testAccuracy, ...
-         1000 * elapsed);
-end
-printf('\nbest held-out accuracy: %.4f\n', best);
+  fprintf('Breast Cancer Wisconsin: %d training, %d validation, %d held-out samples, %d features (+ bias)\n', ...
+          size(data.Xfit, 2), size(data.Xval, 2), size(data.Xtest, 2), size(data.Xfit, 1) - 1);
+  fprintf('T = %d iterations (%d passes), eta0 = %g\n\n', T, passes, eta0);
+  fprintf('%10s  %10s  %10s  %10s\n', 'lambda', 'train acc', 'valid acc', 'time (ms)');
+  validation = zeros(size(lambdas));
+  models = cell(size(lambdas));
+  for i = 1:numel(lambdas)
+    start = tic;
+    models{i} = Pellumar(data.Xfit, data.yfit, lambdas(i), T, eta0);
+    elapsed = toc(start);
+    validation(i) = accuracy(models{i}, data.Xval, data.yval);
+    fprintf('%10g  %10.4f  %10.4f  %10.3f\n', lambdas(i), ...
+            accuracy(models{i}, data.Xfit, data.yfit), validation(i), 1000 * elapsed);
+  end
+  [~, chosen] = max(validation);  % the first of equals: the smallest lambda
+  heldOut = accuracy(models{chosen}, data.Xtest, data.ytest);
+  fprintf('\nchosen on the validation split: lambda = %g\n', lambdas(chosen));
+  fprintf('held-out accuracy of that model: %.4f\n', heldOut);
 
-% Held-out accuracy against the number of iterations: written as a table, and
-% drawn as a PNG by gnuplot where it is installed.
-iterations = unique(round(logspace(0, log10(50 * columns(Xtrain)), 25)));
-curve = arrayfun(@(t) accuracy(Pellumar(Xtrain, ytrain, 1e-3, t, eta0), Xtest, ytest), iterations);
-outdir = fullfile(here, '..', 'build');
-if ~exist(outdir, 'dir')
-  mkdir(outdir);
-end
-table = fullfile(outdir, 'accuracy_vs_iterations.dat');
-png = fullfile(outdir, 'accuracy_vs_iterations.png');
-dlmwrite(table, [iterations(:) curve(:)], ' ');
-script = sprintf(['set terminal png size 800,500; set output "%s"; set logscale x; ' ...
-                  'set xlabel "iterations T"; set ylabel "held-out accuracy"; set grid; ' ...
-                  'set title "Pellumar on Breast Cancer Wisconsin, lambda = 1e-3"; ' ...
-                  'plot "%s" with linespoints notitle'], png, table);
-if system('command -v gnuplot > /dev/null') == 0 && system(sprintf('gnuplot -e ''%s''', script)) == 0
-  printf('plot of held-out accuracy against T: %s\n', png);
-else
-  printf('accuracy against T (no gnuplot for a plot): %s\n', table);
+  % Accuracy against the number of iterations for the chosen lambda.
+  iterations = unique(round(logspace(0, log10(50 * size(data.Xfit, 2)), 25)));
+  curves = zeros(2, numel(iterations));
+  for i = 1:numel(iterations)
+    w = Pellumar(data.Xfit, data.yfit, lambdas(chosen), iterations(i), eta0);
+    curves(:, i) = [accuracy(w, data.Xval, data.yval); accuracy(w, data.Xtest, data.ytest)];
+  end
+  if ~exist(out, 'dir')
+    mkdir(out);
+  end
+  picture = fullfile(out, 'accuracy_vs_iterations.png');
+  fig = example_figure(640, 400);
+  semilogx(iterations, curves(1, :), 'o-', iterations, curves(2, :), 's-');
+  grid on;
+  xlabel('iterations T');
+  ylabel('accuracy');
+  legend('validation', 'held-out', 'Location', 'southeast');
+  title(sprintf('Pellumar on Breast Cancer Wisconsin, lambda = %g', lambdas(chosen)));
+  print(fig, '-dpng', '-r96', picture);
+  close(fig);
+  fprintf('accuracy against T: %s\n', picture);
+
+  if nargout > 0
+    varargout{1} = struct('lambdas', lambdas, 'validation', validation, ...
+                          'lambda', lambdas(chosen), 'heldOut', heldOut, 'picture', picture);
+  end
 end

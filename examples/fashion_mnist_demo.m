@@ -1,41 +1,46 @@
 function varargout = fashion_mnist_demo(folder, varargin)
 %FASHION_MNIST_DEMO Pellumar on Fashion-MNIST: ten one-vs-rest classifiers.
-%   FASHION_MNIST_DEMO() reads the Fashion-MNIST data set (70,000 grayscale
-%   28x28 images of clothing in 10 classes: 60,000 for training, 10,000 held
-%   out) from /usr/share/datasets/fashion-mnist, where Debian's package
-%   dataset-fashion-mnist puts it, and trains ten one-vs-rest classifiers with
-%   Pellumar for each setting of examples/fashion_settings.txt (passes over
-%   the data, lambda; eta0 = 1). Pixels are scaled to [0, 1] and a row of ones
-%   is appended as the bias. It prints held-out accuracy, the time to train
-%   all ten classifiers and the per-class accuracy of each setting, and draws
-%       fashion_accuracy_vs_time.png  held-out accuracy against training time,
-%                                     one point per setting, with the peers'
-%                                     points when their results file is there
-%       fashion_weights.png           the ten weight vectors of the most
-%                                     accurate setting as 28x28 images
-%   with gnuplot, into the project's build/ folder.
+%   FASHION_MNIST_DEMO(FOLDER) reads the Fashion-MNIST data set (70,000
+%   grayscale 28x28 images of clothing in 10 classes: 60,000 for training,
+%   10,000 held out) from the four files in FOLDER:
+%       train-images-idx3-ubyte  train-labels-idx1-ubyte
+%       t10k-images-idx3-ubyte   t10k-labels-idx1-ubyte
+%   each plain or gzip-compressed (.gz), as the data set's authors publish
+%   them. FASHION_MNIST_DEMO() or FOLDER '' reads /usr/share/datasets/fashion-mnist,
+%   where Debian's package dataset-fashion-mnist puts them.
 %
-%   FASHION_MNIST_DEMO(FOLDER) reads the four files (train-images-idx3-ubyte,
-%   train-labels-idx1-ubyte, t10k-images-idx3-ubyte, t10k-labels-idx1-ubyte,
-%   each plain or .gz) from FOLDER instead.
+%   The last sixth of the training images is kept as a validation split; for
+%   each setting of fashion_settings.txt (passes over the data, lambda;
+%   eta0 = 1) ten one-vs-rest classifiers are trained with Pellumar on the
+%   rest. Pixels are scaled to [0, 1] and a row of ones is appended as the
+%   bias. It prints each setting's validation and held-out accuracy, the
+%   time to train all ten classifiers and the per-class held-out accuracy,
+%   names the setting with the best validation accuracy, and draws
+%       fashion_accuracy_vs_time.png  held-out accuracy against training
+%                                     time, one point per setting, with the
+%                                     peers' points when their file is there
+%       fashion_weights.png           the ten weight vectors of the setting
+%                                     chosen on the validation split
 %
-%   Options, as name-value pairs after FOLDER ('' for the default folder):
-%     'train', N   train on the first N training images only
+%   Options, as name-value pairs after FOLDER:
+%     'train', N   use the first N training images only
 %     'test', N    evaluate on the first N held-out images only
-%     'out', DIR   write the pictures (and their data) into DIR
-%     'peers', F   the peers' results file (default DIR/fashion_peers.txt,
-%                  as bench/fashion_peers.py writes it)
+%     'out', DIR   write the pictures into DIR (default: the current folder)
+%     'peers', F   a peers' results file ("method passes lambda accuracy
+%                  seconds" lines; default DIR/fashion_peers.txt)
 %
 %   RESULTS = FASHION_MNIST_DEMO(...) also returns one element per setting,
-%   with fields passes, lambda, accuracy, seconds and perClass.
+%   with fields passes, lambda, validation, accuracy (held-out), seconds and
+%   perClass.
 %
-%   Runs in MATLAB and GNU Octave alike; make demo-fashion does everything.
+%   Needs Pellumar on the path; runs in MATLAB R2018a or later and GNU
+%   Octave 6.1 or later.
 
   here = fileparts(mfilename('fullpath'));
   if nargin < 1 || isempty(folder)
     folder = '/usr/share/datasets/fashion-mnist';
   end
-  opts = struct('train', Inf, 'test', Inf, 'out', fullfile(fileparts(here), 'build'), 'peers', '');
+  opts = struct('train', Inf, 'test', Inf, 'out', pwd, 'peers', '');
   for i = 1:2:numel(varargin)
     if ~isfield(opts, varargin{i})
       error('fashionDemo:option', 'unknown option ''%s''', varargin{i});
@@ -48,32 +53,39 @@ function varargout = fashion_mnist_demo(folder, varargin)
 
   classes = {'T-shirt/top', 'Trouser', 'Pullover', 'Dress', 'Coat', ...
              'Sandal', 'Shirt', 'Sneaker', 'Bag', 'Ankle boot'};
-  [Xtrain, ytrain] = loadSplit(folder, 'train', opts.train);
+  checkDataFolder(folder);
+  [X, labels] = loadSplit(folder, 'train', opts.train);
+  fit = size(X, 2) - floor(size(X, 2) / 6);
+  Xval = X(:, fit + 1:end);
+  yval = labels(fit + 1:end);
+  Xtrain = X(:, 1:fit);
+  ytrain = labels(1:fit);
   [Xtest, ytest] = loadSplit(folder, 't10k', opts.test);
   settings = readSettings(fullfile(here, 'fashion_settings.txt'));
   eta0 = 1;
 
-  fprintf('Fashion-MNIST: %d training, %d held-out images, %d pixels (+ bias)\n', ...
-          size(Xtrain, 2), size(Xtest, 2), size(Xtrain, 1) - 1);
+  fprintf('Fashion-MNIST: %d training, %d validation, %d held-out images, %d pixels (+ bias)\n', ...
+          size(Xtrain, 2), size(Xval, 2), size(Xtest, 2), size(Xtrain, 1) - 1);
   fprintf('ten one-vs-rest classifiers, eta0 = %g, T = passes x %d\n\n', eta0, size(Xtrain, 2));
-  fprintf('%7s  %8s  %9s  %9s\n', 'passes', 'lambda', 'accuracy', 'time (s)');
-  results = struct('passes', {}, 'lambda', {}, 'accuracy', {}, 'seconds', {}, 'perClass', {});
-  bestWeights = [];
+  fprintf('%7s  %8s  %10s  %9s  %9s\n', 'passes', 'lambda', 'validation', 'held-out', 'time (s)');
+  results = struct('passes', {}, 'lambda', {}, 'validation', {}, 'accuracy', {}, ...
+                   'seconds', {}, 'perClass', {});
   for s = 1:size(settings, 1)
     passes = settings(s, 1);
     lambda = settings(s, 2);
     [W, seconds] = trainOneVsRest(Xtrain, ytrain, lambda, passes * size(Xtrain, 2), eta0);
-    [~, predicted] = max(W' * Xtest, [], 1);
-    predicted = predicted - 1;
+    predicted = classify(W, Xtest);
     perClass = arrayfun(@(c) mean(predicted(ytest == c) == c), 0:9);
-    accuracy = mean(predicted == ytest);
-    results(s) = struct('passes', passes, 'lambda', lambda, 'accuracy', accuracy, ...
-                        'seconds', seconds, 'perClass', perClass);
-    if accuracy >= max([results.accuracy])
-      bestWeights = W;
-      best = s;
+    results(s) = struct('passes', passes, 'lambda', lambda, ...
+                        'validation', mean(classify(W, Xval) == yval), ...
+                        'accuracy', mean(predicted == ytest), 'seconds', seconds, ...
+                        'perClass', perClass);
+    if results(s).validation > max([results(1:s-1).validation, -Inf])
+      chosenWeights = W;
+      chosen = s;
     end
-    fprintf('%7d  %8.0e  %9.4f  %9.2f\n', passes, lambda, accuracy, seconds);
+    fprintf('%7d  %8.0e  %10.4f  %9.4f  %9.2f\n', passes, lambda, results(s).validation, ...
+            results(s).accuracy, seconds);
   end
 
   fprintf('\nPer-class held-out accuracy\n%-12s', 'class');
@@ -84,16 +96,44 @@ function varargout = fashion_mnist_demo(folder, varargin)
     fprintf('  %13.3f', arrayfun(@(r) r.perClass(c), results));
     fprintf('\n');
   end
-  fprintf('\nmost accurate: %d passes, lambda = %g, %.4f\n', results(best).passes, ...
-          results(best).lambda, results(best).accuracy);
+  best = results(chosen);
+  fprintf(['\nchosen on the validation split: %d passes, lambda = %g ' ...
+           '(validation %.4f); its held-out accuracy: %.4f\n'], best.passes, best.lambda, ...
+          best.validation, best.accuracy);
 
   if ~exist(opts.out, 'dir')
     mkdir(opts.out);
   end
-  drawAccuracyVsTime(results, opts.peers, opts.out);
-  drawWeights(bestWeights(1:end-1, :), classes, results(best), opts.out);
+  drawAccuracyVsTime(results, readPeers(opts.peers), fullfile(opts.out, 'fashion_accuracy_vs_time.png'));
+  drawWeights(chosenWeights(1:end-1, :), classes, best, fullfile(opts.out, 'fashion_weights.png'));
   if nargout > 0
     varargout{1} = results;
+  end
+end
+
+function predicted = classify(W, X)
+  % The class (0..9) whose classifier gives the largest score.
+  [~, predicted] = max(W' * X, [], 1);
+  predicted = predicted - 1;
+end
+
+function checkDataFolder(folder)
+  % All four files, each plain or .gz, or an error that says where to get them.
+  names = {'train-images-idx3-ubyte', 'train-labels-idx1-ubyte', ...
+           't10k-images-idx3-ubyte', 't10k-labels-idx1-ubyte'};
+  missing = {};
+  for i = 1:numel(names)
+    if exist(dataFile(folder, names{i}), 'file') ~= 2
+      missing{end + 1} = names{i};  %#ok<AGROW>
+    end
+  end
+  if ~isempty(missing)
+    error('fashionDemo:noData', ...
+          ['Fashion-MNIST not found in %s (missing: %s).\n' ...
+           'The demo needs the four files %s, plain or .gz. Get them from the Fashion-MNIST ' ...
+           'data set''s own release by Zalando Research, or on Debian and Ubuntu install the ' ...
+           'package dataset-fashion-mnist; then call fashion_mnist_demo(FOLDER) with their folder.'], ...
+          folder, strjoin(missing, ', '), strjoin(names, ', '));
   end
 end
 
@@ -111,7 +151,7 @@ function [X, labels] = loadSplit(folder, prefix, count)
 end
 
 function path = dataFile(folder, name)
-  % The plain file where there is one, else the package's .gz.
+  % The plain file where there is one, else the .gz.
   path = fullfile(folder, name);
   if exist(path, 'file') ~= 2
     path = [path '.gz'];
@@ -120,8 +160,7 @@ end
 
 function settings = readSettings(path)
   % Rows of [passes, lambda]; lines starting with # are comments.
-  text = fileread(path);
-  lines = regexp(text, '[^\n]+', 'match');
+  lines = regexp(fileread(path), '[^\n]+', 'match');
   settings = zeros(0, 2);
   for i = 1:numel(lines)
     line = strtrim(lines{i});
@@ -146,93 +185,95 @@ function [W, seconds] = trainOneVsRest(X, labels, lambda, T, eta0)
   seconds = toc(start);
 end
 
-function drawAccuracyVsTime(results, peersFile, out)
-  % Ours, and each peer method's points from its results file ("method
-  % passes lambda accuracy seconds" lines).
-  ours = fullfile(out, 'fashion_ours.dat');
-  writePoints(ours, [results.seconds], [results.accuracy], [results.passes], [results.lambda]);
-  plots = {sprintf(['"%s" using 1:2 with points pt 7 ps 1.8 lc rgb "#1f5fbf" title "Pellumar", ' ...
-                    '"" using 1:2:3 with labels left offset 1,0 font ",9" notitle'], ours)};
-  peerNames = {'sgd', 'scikit-learn averaged SGD', '#e67e22', 5; ...
-               'linearsvc', 'scikit-learn LinearSVC (C = 1)', '#c0392b', 9};
-  if exist(peersFile, 'file') == 2
-    fid = fopen(peersFile, 'r');
-    peers = textscan(fid, '%s %f %f %f %f');
-    fclose(fid);
-    for p = 1:size(peerNames, 1)
-      rows = strcmp(peers{1}, peerNames{p, 1});
-      if any(rows)
-        file = fullfile(out, ['fashion_' peerNames{p, 1} '.dat']);
-        writePoints(file, peers{5}(rows), peers{4}(rows), peers{2}(rows), peers{3}(rows));
-        plots{end + 1} = sprintf(['"%s" using 1:2 with points pt %d ps 1.8 lc rgb "%s" ' ...
-                                  'title "%s", "" using 1:2:3 with labels left offset 1,0 ' ...
-                                  'font ",9" notitle'], file, peerNames{p, 4}, ...
-                                 peerNames{p, 3}, peerNames{p, 2});  %#ok<AGROW>
-      end
-    end
+function peers = readPeers(file)
+  % The peers' points by method, from "method passes lambda accuracy seconds"
+  % lines; none when there is no such file.
+  peers = struct('name', {}, 'seconds', {}, 'accuracy', {}, 'labels', {});
+  if exist(file, 'file') ~= 2
+    return;
   end
-  png = fullfile(out, 'fashion_accuracy_vs_time.png');
-  script = sprintf(['set terminal pngcairo size 900,560 font "DejaVu Sans,11"; set output "%s"; ' ...
-                    'set logscale x; set grid; set key bottom right box opaque; ' ...
-                    'set xlabel "time to train all ten classifiers (s, log scale)"; ' ...
-                    'set ylabel "held-out accuracy"; set offsets graph 0.08, graph 0.08, graph 0.1, graph 0.1; ' ...
-                    'set title "Fashion-MNIST, ten one-vs-rest linear classifiers"; plot %s'], ...
-                   png, strjoin(plots, ', '));
-  gnuplot(script, png, 'held-out accuracy against training time');
-end
-
-function writePoints(file, seconds, accuracy, passes, lambda)
-  % "seconds accuracy label" lines for gnuplot; a pass count of 0 marks a
-  % method without passes (LinearSVC runs to convergence).
-  fid = fopen(file, 'w');
-  for i = 1:numel(seconds)
-    if passes(i) > 0
-      label = sprintf('%dp, %.0e', passes(i), lambda(i));
-    else
-      label = sprintf('C = %g', lambda(i));
-    end
-    fprintf(fid, '%.6g %.6g "%s"\n', seconds(i), accuracy(i), label);
-  end
+  fid = fopen(file, 'r');
+  fields = textscan(fid, '%s %f %f %f %f');
   fclose(fid);
+  methods = {'sgd', 'scikit-learn averaged SGD'; 'linearsvc', 'scikit-learn LinearSVC (C = 1)'};
+  for m = 1:size(methods, 1)
+    mine = strcmp(fields{1}, methods{m, 1});
+    if any(mine)
+      peers(end + 1) = struct('name', methods{m, 2}, 'seconds', fields{5}(mine)', ...
+                              'accuracy', fields{4}(mine)', ...
+                              'labels', {pointLabels(fields{2}(mine), fields{3}(mine))});  %#ok<AGROW>
+    end
+  end
 end
 
-function drawWeights(W, classes, setting, out)
+function labels = pointLabels(passes, lambda)
+  % "5p, 1e-05" for a setting; "C = 1" for a method without passes.
+  labels = cell(numel(passes), 1);
+  for i = 1:numel(passes)
+    if passes(i) > 0
+      labels{i} = sprintf('%dp, %.0e', passes(i), lambda(i));
+    else
+      labels{i} = sprintf('C = %g', lambda(i));
+    end
+  end
+end
+
+function drawAccuracyVsTime(results, peers, picture)
+  % Ours and each peer's points, labelled with their settings.
+  fig = example_figure(720, 450);
+  markers = {'o', 's', 'd'};
+  colours = [0.12 0.37 0.75; 0.90 0.49 0.13; 0.75 0.22 0.17];
+  names = [{'Pellumar'}, {peers.name}];
+  seconds = [{[results.seconds]}, {peers.seconds}];
+  accuracy = [{[results.accuracy]}, {peers.accuracy}];
+  labels = [{pointLabels([results.passes], [results.lambda])}, {peers.labels}];
+  handles = zeros(1, numel(names));
+  for m = 1:numel(names)
+    handles(m) = semilogx(seconds{m}, accuracy{m}, markers{m}, 'MarkerSize', 8, ...
+                          'Color', colours(m, :), 'MarkerFaceColor', colours(m, :), 'LineStyle', 'none');
+    hold on;
+    text(seconds{m} * 1.08, accuracy{m}, labels{m}, 'FontSize', 8);
+  end
+  hold off;
+  grid on;
+  allSeconds = [seconds{:}];
+  allAccuracy = [accuracy{:}];
+  xlim([min(allSeconds) / 1.5, max(allSeconds) * 3]);
+  ylim([min(allAccuracy) - 0.01, max(allAccuracy) + 0.01]);
+  xlabel('time to train all ten classifiers (s, log scale)');
+  ylabel('held-out accuracy');
+  title('Fashion-MNIST, ten one-vs-rest linear classifiers');
+  legend(handles, names, 'Location', 'southeast');
+  print(fig, '-dpng', '-r96', picture);
+  close(fig);
+  fprintf('held-out accuracy against training time: %s\n', picture);
+end
+
+function drawWeights(W, classes, setting, picture)
   % Each class's weights as a 28x28 image, white at zero, blue negative, red
   % positive, scaled to that class's largest magnitude.
-  parts = cell(1, 10);
+  fig = example_figure(940, 450);
+  colormap(divergingPalette(255));
   for c = 1:10
-    image = reshape(W(:, c), 28, 28)';  % pixels are stored row by row
-    file = fullfile(out, sprintf('fashion_weights_%d.dat', c - 1));
-    dlmwrite(file, image, ' ');
-    limit = max(abs(image(:)));
-    if limit == 0
-      limit = 1;
-    end
-    parts{c} = sprintf(['set title "%s"; set cbrange [%g:%g]; ' ...
-                        'plot "%s" matrix with image notitle'], ...
-                       classes{c}, -limit, limit, file);
+    subplot(2, 5, c);
+    weights = reshape(W(:, c), 28, 28)';  % pixels are stored row by row
+    limit = max([abs(weights(:)); eps]);
+    imagesc(weights, [-limit limit]);
+    axis image off;
+    title(classes{c});
   end
-  png = fullfile(out, 'fashion_weights.png');
-  script = sprintf(['set terminal pngcairo size 1250,600 font "DejaVu Sans,11"; set output "%s"; ' ...
-                    'set palette defined (-1 "#2166ac", 0 "white", 1 "#b2182b"); ' ...
-                    'unset xtics; unset ytics; unset colorbox; set size ratio -1; ' ...
-                    'set xrange [-0.5:27.5]; set yrange [27.5:-0.5]; ' ...
-                    'set multiplot layout 2,5 title "Learned weights (%d passes, lambda = %g): ' ...
-                    'red favours the class, blue counts against it"; %s; unset multiplot'], ...
-                   png, setting.passes, setting.lambda, strjoin(parts, '; '));
-  gnuplot(script, png, 'weights');
+  print(fig, '-dpng', '-r96', picture);
+  close(fig);
+  fprintf('weights (%d passes, lambda = %g; red favours the class, blue counts against it): %s\n', ...
+          setting.passes, setting.lambda, picture);
 end
 
-function gnuplot(script, png, what)
-  % Runs gnuplot on a script file (the commands are too long for one line).
-  file = [png(1:end-4) '.gp'];
-  fid = fopen(file, 'w');
-  fprintf(fid, '%s\n', strrep(script, '; ', sprintf('\n')));
-  fclose(fid);
-  [status, output] = system(sprintf('gnuplot "%s" 2>&1', file));
-  if status == 0
-    fprintf('%s: %s\n', what, png);
-  else
-    fprintf('no picture of %s (gnuplot: %s)\n', what, strtrim(output));
-  end
+function palette = divergingPalette(n)
+  % Blue through white to red, n colours (MATLAB has no diverging map built in).
+  blue = [0.13 0.40 0.67];
+  red = [0.70 0.09 0.17];
+  half = linspace(0, 1, ceil(n / 2))';
+  toWhite = blue + half .* (1 - blue);
+  fromWhite = 1 - half .* (1 - red);
+  palette = [toWhite; fromWhite(2:end, :)];
 end

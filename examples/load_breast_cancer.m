@@ -1,26 +1,31 @@
-function [Xtrain, ytrain, Xtest, ytest] = load_breast_cancer()
-%LOAD_BREAST_CANCER The example data, split, standardised, with a bias row.
-%   [XTRAIN, YTRAIN, XTEST, YTEST] = LOAD_BREAST_CANCER() reads
-%   data/breast_cancer_wisconsin.csv (569 samples, 30 features, labels +1
-%   malignant / -1 benign), holds out every fourth sample, standardises the
-%   features with the training split's mean and standard deviation only, and
-%   appends a row of ones so that a model without a bias term can learn one.
-%   Samples are columns; labels are rows.
+function data = load_breast_cancer()
+%LOAD_BREAST_CANCER The example data in three splits, standardised, with a bias row.
+%   DATA = LOAD_BREAST_CANCER() reads breast_cancer_wisconsin.csv beside this
+%   file (569 samples, 30 features, labels +1 malignant / -1 benign; licence
+%   in breast_cancer_wisconsin.txt) and splits it: every fourth sample is
+%   held out for the final test (DATA.Xtest, DATA.ytest), every fourth of the
+%   rest is the validation split for choosing parameters (DATA.Xval,
+%   DATA.yval), and the others are trained on (DATA.Xfit, DATA.yfit). The
+%   features are standardised with the mean and standard deviation of the
+%   training split alone, and a row of ones is appended so that a model
+%   without a bias term can learn one. Samples are columns; labels are rows.
 
   here = fileparts(mfilename('fullpath'));
-  raw = dlmread(fullfile(here, '..', 'data', 'breast_cancer_wisconsin.csv'), ',', 1, 0);
+  raw = dlmread(fullfile(here, 'breast_cancer_wisconsin.csv'), ',', 1, 0);
   labels = raw(:, 1)';
   features = raw(:, 2:end)';
 
   heldOut = mod(1:numel(labels), 4) == 0;
-  Xtrain = features(:, ~heldOut);
-  ytrain = labels(~heldOut);
-  Xtest = features(:, heldOut);
-  ytest = labels(heldOut);
+  rest = find(~heldOut);
+  validation = false(size(labels));
+  validation(rest(mod(1:numel(rest), 4) == 0)) = true;
+  fit = ~heldOut & ~validation;
 
-  mu = mean(Xtrain, 2);
-  sigma = std(Xtrain, 0, 2);
+  mu = mean(features(:, fit), 2);
+  sigma = std(features(:, fit), 0, 2);
   sigma(sigma == 0) = 1;
-  Xtrain = [(Xtrain - mu) ./ sigma; ones(1, size(Xtrain, 2))];
-  Xtest = [(Xtest - mu) ./ sigma; ones(1, size(Xtest, 2))];
+  scaled = [(features - mu) ./ sigma; ones(1, numel(labels))];
+  data = struct('Xfit', scaled(:, fit), 'yfit', labels(fit), ...
+                'Xval', scaled(:, validation), 'yval', labels(validation), ...
+                'Xtest', scaled(:, heldOut), 'ytest', labels(heldOut));
 end

@@ -13,7 +13,7 @@ declare -A group=(
   [arm64]="g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user"
   [bench]="libbenchmark-dev python3-sklearn python3-numpy"
   [dist]="zip unzip"
-  [plot]="gnuplot-nox fonts-dejavu-core"
+  [plot]="gnuplot-nox fonts-dejavu-core fonts-freefont-otf ghostscript"
   [fashion]="dataset-fashion-mnist"
   [peers]="python3-sklearn python3-numpy"
 )

@@ -59,14 +59,14 @@ check(strcmp(readError(writeBytes(scratch, 'shortdata', images(1:end-1))), 'read
 check(strcmp(readError(writeBytes(scratch, 'trailing', [images 0])), 'readIdx:trailing'), ...
       'one byte too many');
 
-% The demo on a folder without the data set names the file it looked for.
+% The demo on a folder without the data set names the files and where to get them.
 try
   fashion_mnist_demo(scratch, 'out', scratch);
   message = '';
 catch err
   message = err.message;
 end
-check(~isempty(strfind(message, 'train-images-idx3-ubyte')), ...
+check(~isempty(strfind(message, 't10k-labels-idx1-ubyte')) && ~isempty(strfind(message, 'dataset-fashion-mnist')), ...
       sprintf('missing data set reported, got "%s"', message));
 
 % The demo on a slice of the real data: it completes, prints one row per
@@ -74,12 +74,18 @@ check(~isempty(strfind(message, 'train-images-idx3-ubyte')), ...
 % 0.10 of a constant classifier; both pictures are PNG files.
 out = fullfile(scratch, 'demo');
 printed = evalc('results = fashion_mnist_demo('''', ''train'', 2000, ''test'', 1000, ''out'', out);');
-rows = regexp(printed, '(?m)^\s*(\d+)\s+(\S+)\s+(0\.\d{4})\s+(\d+\.\d\d)\s*$', 'tokens');
+rows = regexp(printed, '(?m)^\s*(\d+)\s+(\S+)\s+(0\.\d{4})\s+(0\.\d{4})\s+(\d+\.\d\d)\s*$', 'tokens');
 check(numel(rows) == numel(results) && numel(results) >= 4, ...
       sprintf('%d table rows printed for %d settings', numel(rows), numel(results)));
-shown = cellfun(@(r) str2double(r{3}), rows);
-check(numel(shown) == numel(results) && all(abs(shown - [results.accuracy]) < 5e-5), ...
-      'printed accuracies are the returned ones');
+validation = cellfun(@(r) str2double(r{3}), rows);
+shown = cellfun(@(r) str2double(r{4}), rows);
+check(numel(shown) == numel(results) && all(abs(shown - [results.accuracy]) < 5e-5) && ...
+      all(abs(validation - [results.validation]) < 5e-5), ...
+      'printed validation and held-out accuracies are the returned ones');
+[~, chosen] = max([results.validation]);
+check(~isempty(strfind(printed, sprintf('chosen on the validation split: %d passes, lambda = %g', ...
+                                        results(chosen).passes, results(chosen).lambda))), ...
+      'the setting named is the one with the best validation accuracy');
 check(all(shown > 0.6), sprintf('held-out accuracies %s above 0.6', mat2str(shown, 3)));
 check(all(arrayfun(@(r) numel(r.perClass) == 10 && all(r.perClass >= 0 & r.perClass <= 1), ...
                    results)), 'ten per-class accuracies per setting');

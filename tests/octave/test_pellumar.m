@@ -102,9 +102,9 @@ check(grown < 1024, sprintf('resident memory grew by %d kB over 10,000 calls', g
 
 % The example data: held-out accuracy on a par with a linear SVM.
 addpath(fullfile(fileparts(mfilename('fullpath')), '..', '..', 'examples'));
-[Xtrain, ytrain, Xtest, ytest] = load_breast_cancer();
-w = Pellumar(Xtrain, ytrain, 1e-3, 20 * columns(Xtrain), 0.5);
-heldOutAccuracy = mean(sign(w' * Xtest) == ytest);
+data = load_breast_cancer();
+w = Pellumar(data.Xfit, data.yfit, 1e-3, 20 * columns(data.Xfit), 0.5);
+heldOutAccuracy = mean(sign(w' * data.Xtest) == data.ytest);
 check(heldOutAccuracy >= 0.95, sprintf('held-out accuracy %.4f', heldOutAccuracy));
 
 printf('%d passed, %d failed\n', passed, failed);
