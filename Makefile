@@ -3,7 +3,7 @@
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-valgrind test-octave test-soak octave demo \
         test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench fuzz \
-        test-fuzz deps clean
+        test-fuzz check-matlab deps clean
 
 SHELL      := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -166,7 +166,7 @@ dist: mexw64 mexa64
 # The release checked as users get it; the Windows module it ships is the one
 # check-win64 runs.
 check-dist: check-win64 dist
-	scripts/install-deps.sh octave
+	scripts/install-deps.sh octave plot fashion
 	LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/dist-linux ctest --test-dir $(BUILD)/dist-linux \
 	  --output-on-failure -j $(JOBS) -E LargestIterationCountEnds
 	scripts/check-dist.sh $(BUILD)/dist-linux
@@ -187,8 +187,12 @@ bench:
 	  bench/speed.gp && echo "speed plot: $(BUILD)/bench/speed.png"; \
 	exit $$status
 
-test: test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave test-soak \
-      test-fashion check-win64 check-dist test-fuzz
+# Every .m file a user gets uses only what MATLAB has (scripts/octave_only.txt).
+check-matlab:
+	scripts/check-matlab-compat.sh
+
+test: check-matlab test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave \
+      test-soak test-fashion check-win64 check-dist test-fuzz
 
 clean:
 	rm -rf $(BUILD)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Assembles the release into build/dist/ from built modules:
 #   pellumar-<version>.zip     for MATLAB: both prebuilt modules, help, self-test,
-#                              the build script with the sources, licence, README
-#   pellumar-<version>.tar.gz  a GNU Octave package (pkg install)
+#                              the build script with the sources, the examples
+#                              with their data, licence, README
+#   pellumar-<version>.tar.gz  a GNU Octave package (pkg install), the examples
+#                              in its doc/examples
 #   SHA256SUMS                 checksums of both
 # File times come from the last commit, so the same tree gives the same archives.
 # Usage: make-dist.sh Pellumar.mexw64 Pellumar.mexa64
@@ -32,6 +34,8 @@ cp "$mexa64" "$zipdir/Pellumar.mexa64"
 cp gateway/Pellumar.m gateway/pellumar_selftest.m gateway/make_pellumar.m LICENSE "$zipdir/"
 fill dist/README.md "$zipdir/README.md"
 cp "${sources[@]}" "$zipdir/src/"
+mkdir -p "$zipdir/examples"
+cp examples/* "$zipdir/examples/"
 
 # The Octave package.
 pkgdir=$stage/pkg/$name
@@ -41,6 +45,10 @@ fill dist/octave/NEWS "$pkgdir/NEWS"
 cp dist/octave/INDEX dist/octave/post_install.m "$pkgdir/"
 cp LICENSE "$pkgdir/COPYING"
 cp gateway/Pellumar.m gateway/pellumar_selftest.m "$pkgdir/inst/"
+fill dist/octave/README.md "$pkgdir/README.md"
+# pkg install copies doc/ into the installed package.
+mkdir -p "$pkgdir/doc/examples"
+cp examples/* "$pkgdir/doc/examples/"
 cp dist/octave/Makefile "${sources[@]}" "$pkgdir/src/"
 
 find "$stage" -exec touch -h -d "@$epoch" {} +

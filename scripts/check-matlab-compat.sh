@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Every .m file a user gets (the examples, the gateway's, the Octave package's)
+# uses only what MATLAB has; and the scan itself reports exactly the marked
+# lines of a file written to trip it. Usage: check-matlab-compat.sh
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/checks.sh
+
+check "shipped .m files use only what MATLAB has" \
+  python3 scripts/matlab_compat.py scan examples/*.m gateway/*.m dist/octave/*.m
+
+fixture=tests/matlab_compat/octave_only_fixture.m
+want=$(grep -n 'flagged$' "$fixture" | cut -d: -f1 | tr '\n' ' ')
+got=$(python3 scripts/matlab_compat.py scan "$fixture" | sed -n 's/^[^:]*:\([0-9]*\):.*/\1/p' | uniq | tr '\n' ' ')
+check "the scan reports exactly the marked lines of the fixture (want: $want; got: $got)" \
+  test "$want" = "$got"
+
+finish_checks matlab-compat
