@@ -227,10 +227,11 @@ function drawAccuracyVsTime(results, peers, picture)
   seconds = [{[results.seconds]}, {peers.seconds}];
   accuracy = [{[results.accuracy]}, {peers.accuracy}];
   labels = [{pointLabels([results.passes], [results.lambda])}, {peers.labels}];
-  handles = zeros(1, numel(names));
+  handles = [];  % graphics objects in MATLAB, numbers in Octave: concatenated, not assigned
   for m = 1:numel(names)
-    handles(m) = semilogx(seconds{m}, accuracy{m}, markers{m}, 'MarkerSize', 8, ...
-                          'Color', colours(m, :), 'MarkerFaceColor', colours(m, :), 'LineStyle', 'none');
+    handles = [handles, semilogx(seconds{m}, accuracy{m}, markers{m}, 'MarkerSize', 8, ...
+                                 'Color', colours(m, :), 'MarkerFaceColor', colours(m, :), ...
+                                 'LineStyle', 'none')];  %#ok<AGROW>
     hold on;
     text(seconds{m} * 1.08, accuracy{m}, labels{m}, 'FontSize', 8);
   end

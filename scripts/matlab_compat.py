@@ -64,7 +64,7 @@ class Scanner:
         self.blocks = []          # [keyword, octave_only]
         self.depth = 0            # () and {} nesting: end there is an index
         self.pending_if = None    # an if whose condition is being read
-        self.condition = ''
+        self.condition, self.condition_words = '', []
 
     def octave_only(self):
         return any(octave for _, octave in self.blocks)
@@ -76,6 +76,7 @@ class Scanner:
     def word(self, line, name, after_dot):
         if self.pending_if is not None:
             self.condition += name
+            self.condition_words.append((line, name, after_dot))
             return
         if after_dot:
             return  # a field name
@@ -83,7 +84,7 @@ class Scanner:
             if name in ('do', 'unwind_protect'):
                 self.report(line, 'octave-statement', name + ' is an Octave statement')
             if name == 'if' and self.depth == 0:
-                self.pending_if, self.condition = line, ''
+                self.pending_if, self.condition, self.condition_words = line, '', []
             else:
                 self.blocks.append([name, False])
         elif name == 'end' and self.depth == 0 or name in END_KEYWORDS:
@@ -107,9 +108,13 @@ class Scanner:
 
     def statement_end(self):
         if self.pending_if is not None:
+            # What follows exist('OCTAVE_VERSION', 'builtin') && runs in
+            # Octave only, as does the branch itself.
             octave = bool(OCTAVE_BRANCH.match(self.condition.strip()))
-            self.blocks.append(['if', octave])
             self.pending_if = None
+            self.blocks.append(['if', octave])
+            for line, name, after_dot in self.condition_words:
+                self.word(line, name, after_dot)
 
     def scan(self):
         in_block_comment = False

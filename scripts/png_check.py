@@ -6,7 +6,10 @@ import struct
 import sys
 import zlib
 
-data = open(sys.argv[1], 'rb').read()
+try:
+    data = open(sys.argv[1], 'rb').read()
+except OSError as error:
+    sys.exit(str(error))
 if data[:8] != b'\x89PNG\r\n\x1a\n':
     sys.exit('%s: no PNG signature' % sys.argv[1])
 pos, chunks, idat = 8, [], b''

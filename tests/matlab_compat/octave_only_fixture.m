@@ -13,9 +13,9 @@ function octave_only_fixture(x)
   x++;                                    % flagged
   u = "double quotes";                    % flagged
   v = 2 ** 3;                             % flagged
-  if x
+  if x && isguirunning()               % flagged
   endif                                   % flagged
-  if exist('OCTAVE_VERSION', 'builtin')
+  if exist('OCTAVE_VERSION', 'builtin') && ~isguirunning()
     printf('Octave only\n');
     graphics_toolkit('gnuplot');
   else
