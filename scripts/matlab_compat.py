@@ -29,13 +29,7 @@ OPERATORS = [  # longest first
     ('**', 'power-operator', '** is Octave\'s; MATLAB has ^'),
     ('!=', 'not-operator', '!= is Octave\'s; MATLAB has ~='),
     ('++', 'increment', '++ is Octave\'s'),
-    ('+=', 'compound-assignment', '+= is Octave\'s'),
-    ('-=', 'compound-assignment', '-= is Octave\'s'),
-    ('*=', 'compound-assignment', '*= is Octave\'s'),
-    ('/=', 'compound-assignment', '/= is Octave\'s'),
-    ('^=', 'compound-assignment', '^= is Octave\'s'),
-    ('|=', 'compound-assignment', '|= is Octave\'s'),
-    ('&=', 'compound-assignment', '&= is Octave\'s'),
+] + [(op, 'compound-assignment', op + ' is Octave\'s') for op in ('+=', '-=', '*=', '/=', '^=', '|=', '&=')] + [
     ('!', 'not-operator', '! is Octave\'s not (MATLAB runs a shell command); MATLAB has ~'),
 ]
 

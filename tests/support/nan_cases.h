@@ -52,8 +52,6 @@ inline std::vector<Case> cases() {
         // feature's own in the first margin.
         {"NaN lambda and eta0 with payloads, NaN feature", 3, 1, {1.0, fromBits(0x7FF8000000000333ull), 3.0},
          {1.0}, lambda222, 2, eta111, {0}, std::vector<uint64_t>(3, kCanonical)},
-        {"NaN lambda and eta0 with payloads", 3, 1, {1.0, 2.0, 3.0}, {1.0}, lambda222, 2, eta111, {0},
-         std::vector<uint64_t>(3, kCanonical)},
         {"negative NaN lambda with a payload", 11, 1, std::vector<double>(11, 0.5), {-1.0},
          fromBits(0xFFF800000000BEEFull), 3, 0.5, {0}, std::vector<uint64_t>(11, kCanonical)},
         {"Inf eta0 and lambda 0 (Inf*0 in the decay)", 5, 1, {1.0, -2.0, 0.0, 4.0, 5.0}, {1.0}, 0.0, 1,

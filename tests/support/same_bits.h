@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 inline ::testing::AssertionResult SameBits(const std::vector<double>& got,
@@ -20,14 +19,12 @@ inline ::testing::AssertionResult SameBits(const std::vector<double>& got,
         std::memcpy(&a, &got[k], 8);
         std::memcpy(&b, &want[k], 8);
         if (a != b) {
-            // Each << of an AssertionResult formats on its own stream, so the
-            // bits are put into hex here.
+            // Each << of an AssertionResult formats on a stream of its own,
+            // so std::hex would not last: the bits are formatted here.
             char bits[64];
-            std::snprintf(bits, sizeof bits, "(%016llx), want ", static_cast<unsigned long long>(a));
-            std::string message = bits;
-            std::snprintf(bits, sizeof bits, "(%016llx)", static_cast<unsigned long long>(b));
-            return ::testing::AssertionFailure() << "element " << k << ": got " << got[k] << " "
-                                                 << message << want[k] << " " << bits;
+            std::snprintf(bits, sizeof bits, "(%016llx), want %g (%016llx)",
+                          static_cast<unsigned long long>(a), want[k], static_cast<unsigned long long>(b));
+            return ::testing::AssertionFailure() << "element " << k << ": got " << got[k] << " " << bits;
         }
     }
     return ::testing::AssertionSuccess();
