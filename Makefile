@@ -151,7 +151,7 @@ check-win64: mexw64 $(BUILD)/wineprefix/.ready
 	$(WINE_ENV) /usr/lib/wine/wineserver -k || true
 
 # The module released for MATLAB on Linux: C++ runtime inside and hidden,
-# mexFunction its only export, glibc 2.28 at most. Its build also runs the
+# mexFunction its only export, glibc 2.17 at most. Its build also runs the
 # core and gateway suites against it.
 mexa64: deps
 	$(CMAKE_GEN) -B $(BUILD)/dist-linux -DPELLUMAR_RELEASE_MODULE=ON >/dev/null

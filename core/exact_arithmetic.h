@@ -12,4 +12,21 @@
 #pragma fp_contract(off)
 #endif
 
+namespace pellumar {
+
+// 2^exponent, exactly. Hexadecimal float literals would say it more briefly,
+// but they need C++17, and the module is also built by the compilers of older
+// hosts (GCC 5 and 6, Visual Studio 2015) at C++14. Doubling or halving a
+// power of two is exact while the result stays normal, which covers every
+// exponent from -1022 to 1023; use it in constant expressions so that the
+// loops run at compile time.
+constexpr double powerOfTwo(int exponent) {
+    double value = 1.0;
+    for (; exponent > 0; --exponent) value *= 2.0;
+    for (; exponent < 0; ++exponent) value *= 0.5;
+    return value;
+}
+
+}  // namespace pellumar
+
 #endif

@@ -49,13 +49,17 @@ enum class MarginSide { Below, NotBelow, Unsure };
 // both: runTraining() and the trainOnOrder() family switch to the IEEE
 // default modes for the whole run (IeeeDefaultModes, ieee_modes.h).
 inline MarginSide marginSide(double fastDot, double absSum, int64_t n, double y) {
-    const double twoTo1000 = 0x1p1000;
+    // Named constants, so that every power of two is folded at compile time.
+    constexpr double twoTo1000 = powerOfTwo(1000), twoToMinus1000 = powerOfTwo(-1000);
+    constexpr double twoToMinus48 = powerOfTwo(-48), twoToMinus50 = powerOfTwo(-50);
+    constexpr double twoToMinus51 = powerOfTwo(-51), twoToMinus52 = powerOfTwo(-52);
     if (!(absSum < twoTo1000) || !std::isfinite(y)) return MarginSide::Unsure;
-    const double B = absSum * (static_cast<double>(n + 1) * 0x1p-51) + 0x1p-1000;
+    const double B = absSum * (static_cast<double>(n + 1) * twoToMinus51) + twoToMinus1000;
     const double mf = fastDot * y;
-    const double R = B * std::fabs(y) * (1.0 + 0x1p-50) + std::fabs(mf) * 0x1p-52 + 0x1p-1000;
+    const double R = B * std::fabs(y) * (1.0 + twoToMinus50) + std::fabs(mf) * twoToMinus52 +
+                     twoToMinus1000;
     if (!std::isfinite(mf) || !std::isfinite(R)) return MarginSide::Unsure;
-    const double clearance = 2.0 * R + 0x1p-48;
+    const double clearance = 2.0 * R + twoToMinus48;
     if (1.0 - mf > clearance) return MarginSide::Below;
     if (mf - 1.0 > clearance) return MarginSide::NotBelow;
     return MarginSide::Unsure;

@@ -6,7 +6,9 @@ function make_pellumar(outdir)
 %   module is built in place, beside Pellumar.m; in the source tree it is
 %   built into the current folder.
 %
-%   MATLAB:  make_pellumar            (needs a supported C++17 compiler, see "mex -setup C++")
+%   MATLAB:  make_pellumar            (needs a C++14 compiler that MATLAB supports, see
+%                                      "mex -setup C++": GCC 5 or later, MinGW-w64,
+%                                      Visual Studio 2015 Update 3 or later, Xcode)
 %   Octave:  make_pellumar            (needs the octave-dev package, or mkoctfile)
 %
 %   Results are exact IEEE arithmetic in a fixed order, so the compiler must not
@@ -39,31 +41,47 @@ function make_pellumar(outdir)
   if ~exist(outdir, 'dir')
     mkdir(outdir);
   end
+  outdir = absolutePath(outdir);
+  % A module already loaded (by pellumar_selftest, say) holds its file open
+  % on Windows, which the build could then not overwrite: unload it first.
+  clear('Pellumar');
 
   if exist('OCTAVE_VERSION', 'builtin')
     % mkoctfile reads its compiler flags from the environment.
     base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
     old = getenv('CXXFLAGS');
-    setenv('CXXFLAGS', [base ' -std=c++17 -O2 -ffp-contract=off -fno-fast-math']);
+    setenv('CXXFLAGS', [base ' -std=c++14 -O2 -ffp-contract=off -fno-fast-math']);
     cleanup = onCleanup(@() setenv('CXXFLAGS', old));
     mkoctfile('--mex', ['-I' core], '-o', fullfile(outdir, 'Pellumar.mex'), sources{:});
   else
     cc = mex.getCompilerConfigurations('C++', 'Selected');
     if ~isempty(cc) && ~isempty(strfind(lower(cc.ShortName), 'msvc'))
-      flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
+      flags = {'COMPFLAGS=$COMPFLAGS /std:c++14 /fp:precise'};
     else
-      flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
+      flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math'};
     end
     mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], ...
         '-outdir', outdir, '-output', 'Pellumar', sources{:});
   end
   % The help text goes beside the module (the module takes precedence over it).
+  % Both folders resolved the same way, so that '.' and the folder's full
+  % name compare equal (copying the file onto itself fails).
   helpFile = fullfile(here, 'Pellumar.m');
-  if ~strcmp(fileparts(fullfile(outdir, 'Pellumar.m')), fileparts(helpFile))
+  helpFolder = absolutePath(here);
+  sameFolder = strcmp(outdir, helpFolder) || (ispc && strcmpi(outdir, helpFolder));
+  if ~sameFolder
     copyfile(helpFile, fullfile(outdir, 'Pellumar.m'));
   end
   % Forget any Pellumar seen before the build, so that the next call runs
   % the new module.
   clear('Pellumar');
   rehash;
+end
+
+function folder = absolutePath(folder)
+  % The full name of an existing folder, without a trailing separator; cd
+  % resolves '.', '..' and relative names the same way in both hosts.
+  previous = cd(folder);
+  folder = pwd;
+  cd(previous);
 end

@@ -51,7 +51,7 @@ check "no search path of the build machine (RPATH/RUNPATH)" bash -c "! readelf -
 exports=$(nm -D --defined-only "$module" | awk '{print $3}')
 check "exports are exactly mexFunction (got: $(echo $exports))" test "$exports" = mexFunction
 ceiling=$(objdump -T "$module" | grep -oE 'GLIBC_[0-9]+\.[0-9]+(\.[0-9]+)?' | sed 's/GLIBC_//' | sort -uV | tail -1)
-check "asks for glibc 2.28 at most (asks for $ceiling)" test "$(printf '%s\n' "$ceiling" 2.28 | sort -V | tail -1)" = 2.28
+check "asks for glibc 2.17 at most (asks for $ceiling)" test "$(printf '%s\n' "$ceiling" 2.17 | sort -V | tail -1)" = 2.17
 host_imports=$(nm -D --undefined-only "$module" | awk '$1 == "U" && $2 !~ /@/ {print $2}' | sort)
 def_names=$(grep -hvE '^(;|LIBRARY|EXPORTS)' gateway/win64/libmx.def gateway/win64/libmex.def | sort)
 check "host imports are the 32-bit compatible names, as for Windows (got: $(echo $host_imports))" \
