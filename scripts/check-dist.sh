@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the release in build/dist/ as a user would receive it: checksums, the
 # file lists of both archives, the Linux module's tables (dependencies,
-# exports, glibc ceiling, host imports), that module loaded and run through
+# exports, glibc 2.17 ceiling, host imports), that module loaded and run through
 # the stand-in host, the Octave package installed into a scratch folder by a
 # fresh Octave and its self-test, and the archive's sources built in place by
 # make_pellumar in Octave. Usage: check-dist.sh STANDIN_DIR (the folder of the
@@ -77,9 +77,12 @@ check "the package's breast-cancer demo runs as its README says" \
           cd('$scratch'); breast_cancer_demo('$scratch/pkg-demo');
           assert(exist('$scratch/pkg-demo/accuracy_vs_iterations.png', 'file') == 2)"
 
-# The archive's sources built in place by make_pellumar (as on macOS), here in Octave.
-check "make_pellumar builds the zip's sources in place and pellumar_selftest passes" \
-  octave "cd('$release'); make_pellumar; assert(exist(fullfile('$release', 'Pellumar.mex'), 'file') == 3);
+# The archive's sources built in place by make_pellumar (as on macOS), here in
+# Octave, with the output folder given relative to the current one: it is the
+# help file's own folder, which the build must see without copying the file
+# onto itself.
+check "make_pellumar('.') builds the zip's sources in place and pellumar_selftest passes" \
+  octave "cd('$release'); make_pellumar('.'); assert(exist(fullfile('$release', 'Pellumar.mex'), 'file') == 3);
           if ~pellumar_selftest(), exit(1); end"
 
 # The zip's examples from the unzipped folder, on that module, with every
