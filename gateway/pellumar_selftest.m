@@ -2,19 +2,21 @@ function varargout = pellumar_selftest()
 %PELLUMAR_SELFTEST Check that the installed Pellumar module works as documented.
 %   PELLUMAR_SELFTEST runs a few seconds of checks of the Pellumar module on the
 %   path, in MATLAB or GNU Octave: the worked example bit for bit, the
-%   conversions of T, refusals with their error identifiers, and that two
-%   calls within one clock second give the same result. It prints one line per
-%   failed check and ends with the line "N passed, N failed".
+%   conversions of T, refusals with their error identifiers, that two calls
+%   within one clock second give the same result, and pellumar_train,
+%   pellumar_predict and pellumar_search on a tiny problem. It prints one line
+%   per failed check and ends with the line "N passed, N failed".
 %
 %   OK = PELLUMAR_SELFTEST also returns true when every check passed.
 %
-%   See also Pellumar.
+%   See also Pellumar, pellumar_train, pellumar_predict, pellumar_search.
 
   results = [0 0];
   results = checkWorkedExample(results);
   results = checkIterationCounts(results);
   results = checkRefusals(results);
   results = checkSameSecondSameResult(results);
+  results = checkTrainPredictSearch(results);
   fprintf('%d passed, %d failed\n', results(1), results(2));
   if nargout > 0
     varargout{1} = results(2) == 0;
@@ -108,4 +110,24 @@ function results = checkSameSecondSameResult(results)
     end
   end
   results = check(results, compared, 'the clock second changed during every attempt');
+end
+
+% Three classes named by text, in clusters far from the origin: the model
+% must standardise, learn the offsets and give the names back.
+function results = checkTrainPredictSearch(results)
+  names = {'left', 'middle', 'right'};
+  classOf = repmat(1:3, 1, 40);
+  centres = [3 0; -2 3; -2 -3]';
+  X = 500 + 10 * (centres(:, classOf) + [sin(1:120); cos(1:120)]);
+  labels = names(classOf);
+  model = pellumar_train(X, labels, 'Standardize', true, 'Lambda', 1e-3, 'Passes', 20);
+  [predicted, scores] = pellumar_predict(model, X);
+  results = check(results, iscell(predicted) && isequal(size(scores), [3 120]) && ...
+                  mean(strcmp(predicted, labels)) > 0.9, ...
+                  'pellumar_train and pellumar_predict: three named classes');
+  result = pellumar_search(X, labels, 'Lambda', [1e-4 1e-2], 'Passes', 10, 'Folds', 3, ...
+                           'Standardize', true, 'Verbose', false);
+  results = check(results, numel(result.Settings) == 2 && result.Best.Accuracy > 0.9 && ...
+                  isequal(sort(result.Model.Classes(:))', names), ...
+                  'pellumar_search chooses a setting by cross-validation');
 end

@@ -22,14 +22,17 @@ check "SHA256SUMS verifies" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SU
 # The sources shipped: the gateway and every file of the core.
 sources=$(cd core && ls *.cpp *.h | sed 's|^|src/|'; echo src/pellumar_mex.cpp)
 examples=$(ls examples)
+toolbox=$(cd toolbox && ls *.m private/*.m)
 expected_zip=$( { printf '%s\n' LICENSE Pellumar.m Pellumar.mexa64 Pellumar.mexw64 README.md \
-                     make_pellumar.m pellumar_selftest.m; echo "$sources"; sed 's|^|examples/|' <<<"$examples"; } |
+                     make_pellumar.m pellumar_selftest.m; echo "$toolbox"; echo "$sources"
+                   sed 's|^|examples/|' <<<"$examples"; } |
                sed "s|^|$name/|" | LC_ALL=C sort)
 got_zip=$(unzip -Z1 "$dist/$name.zip" | LC_ALL=C sort)
 check "zip holds exactly the listed files under $name/ (diff: $(diff <(echo "$expected_zip") <(echo "$got_zip") | tr '\n' ' '))" \
   test "$expected_zip" = "$got_zip"
 expected_pkg=$( { printf '%s\n' COPYING DESCRIPTION INDEX NEWS README.md post_install.m inst/Pellumar.m \
-                     inst/pellumar_selftest.m src/Makefile; echo "$sources"; sed 's|^|doc/examples/|' <<<"$examples"; } |
+                     inst/pellumar_selftest.m src/Makefile; sed 's|^|inst/|' <<<"$toolbox"; echo "$sources"
+                   sed 's|^|doc/examples/|' <<<"$examples"; } |
                sed "s|^|$name/|" | LC_ALL=C sort)
 got_pkg=$(tar -tzf "$dist/$name.tar.gz" | grep -v '/$' | LC_ALL=C sort)
 check "Octave package holds exactly the listed files (diff: $(diff <(echo "$expected_pkg") <(echo "$got_pkg") | tr '\n' ' '))" \
@@ -75,7 +78,7 @@ check "the package's breast-cancer demo runs as its README says" \
   octave "pkg('local_list', '$scratch/octave_packages'); pkg('load', 'pellumar');
           $(sed -n 's/^    \(d = pkg.*\)$/\1/p' dist/octave/README.md)
           cd('$scratch'); breast_cancer_demo('$scratch/pkg-demo');
-          assert(exist('$scratch/pkg-demo/accuracy_vs_iterations.png', 'file') == 2)"
+          assert(exist('$scratch/pkg-demo/accuracy_vs_passes.png', 'file') == 2)"
 
 # The archive's sources built in place by make_pellumar (as on macOS), here in
 # Octave, with the output folder given relative to the current one: it is the
@@ -86,15 +89,17 @@ check "make_pellumar('.') builds the zip's sources in place and pellumar_selftes
           if ~pellumar_selftest(), exit(1); end"
 
 # The zip's examples from the unzipped folder, on that module, with every
-# Octave-only function barred for them by stand-ins in examples/private/:
+# Octave-only function barred for them and for the functions they call by
+# stand-ins in examples/private/ and private/:
 # each prints its table and writes PNG pictures.
 python3 scripts/matlab_compat.py standins "$release/examples/private" "$release"/examples/*.m >/dev/null
+python3 scripts/matlab_compat.py standins "$release/private" "$release"/*.m "$release"/private/*.m >/dev/null
 octave "addpath('$release', '$release/examples'); cd('$scratch');
         breast_cancer_demo('$scratch/pictures');
         fashion_mnist_demo('', 'train', 2000, 'test', 1000, 'out', '$scratch/pictures');" \
   > "$scratch/examples.txt" 2>&1
 check "the zip's examples run in Octave with the Octave-only functions barred ($(grep -m1 -iE 'error' "$scratch/examples.txt"))" \
-  test "$(grep -c '^chosen on the validation split' "$scratch/examples.txt")" = 2
+  test "$(grep -cE '^chosen (on the validation split|by cross-validation)' "$scratch/examples.txt")" = 2
 check "the breast-cancer table: five lambdas" \
   test "$(grep -cE '^ +[0-9.e-]+ +0\.[0-9]{4} +0\.[0-9]{4} +[0-9.]+$' "$scratch/examples.txt")" = 5
 check "the Fashion-MNIST table: one row per setting" \
@@ -105,7 +110,7 @@ awk '/^## Quick start/ {on = 1} on && /^```$/ {exit} on && code {print} on && /^
   "$release/README.md" > "$scratch/quick_start.m"
 check "the README's quick start runs and classifies" \
   octave "addpath('$release'); run('$scratch/quick_start.m'); assert(accuracy > 0.9 && classAccuracy > 0.9)"
-for picture in accuracy_vs_iterations fashion_accuracy_vs_time fashion_weights; do
+for picture in accuracy_vs_passes fashion_accuracy_vs_time fashion_weights; do
   check "$picture.png is a valid PNG" python3 scripts/png_check.py "$scratch/pictures/$picture.png"
 done
 

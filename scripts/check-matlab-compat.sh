@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 source scripts/checks.sh
 
 check "shipped .m files use only what MATLAB has" \
-  python3 scripts/matlab_compat.py scan examples/*.m gateway/*.m dist/octave/*.m
+  python3 scripts/matlab_compat.py scan examples/*.m gateway/*.m toolbox/*.m toolbox/private/*.m dist/octave/*.m
 
 fixture=tests/matlab_compat/octave_only_fixture.m
 want=$( { grep -n 'flagged$' "$fixture" | grep -v 'flagged above$' | cut -d: -f1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Assembles the release into build/dist/ from built modules:
 #   pellumar-<version>.zip     for MATLAB: both prebuilt modules, help, self-test,
+#                              the training, prediction and search functions,
 #                              the build script with the sources, the examples
 #                              with their data, licence, README
 #   pellumar-<version>.tar.gz  a GNU Octave package (pkg install), the examples
@@ -32,6 +33,8 @@ mkdir -p "$zipdir/src"
 cp "$mexw64" "$zipdir/Pellumar.mexw64"
 cp "$mexa64" "$zipdir/Pellumar.mexa64"
 cp gateway/Pellumar.m gateway/pellumar_selftest.m gateway/make_pellumar.m LICENSE "$zipdir/"
+cp toolbox/*.m "$zipdir/"
+cp -r toolbox/private "$zipdir/"
 fill dist/README.md "$zipdir/README.md"
 cp "${sources[@]}" "$zipdir/src/"
 mkdir -p "$zipdir/examples"
@@ -44,7 +47,8 @@ fill dist/octave/DESCRIPTION "$pkgdir/DESCRIPTION"
 fill dist/octave/NEWS "$pkgdir/NEWS"
 cp dist/octave/INDEX dist/octave/post_install.m "$pkgdir/"
 cp LICENSE "$pkgdir/COPYING"
-cp gateway/Pellumar.m gateway/pellumar_selftest.m "$pkgdir/inst/"
+cp gateway/Pellumar.m gateway/pellumar_selftest.m toolbox/*.m "$pkgdir/inst/"
+cp -r toolbox/private "$pkgdir/inst/"
 fill dist/octave/README.md "$pkgdir/README.md"
 # pkg install copies doc/ into the installed package.
 mkdir -p "$pkgdir/doc/examples"

@@ -1,0 +1,135 @@
+% Checks of pellumar_train, pellumar_predict and pellumar_search in GNU Octave:
+% labels of every kind, the bias, several classes, the slips, the folds and
+% the search's choice. Run with the module and toolbox/ on the path; prints
+% "N passed, N failed".
+1;
+
+function id = errorOf(f, varargin)
+  id = '';
+  try
+    f(varargin{:});
+  catch err
+    id = err.identifier;
+  end
+end
+
+global passed failed
+passed = 0;
+failed = 0;
+rand('twister', 20261209);
+randn('state', 20261209);
+
+% Two well-separated clusters in two features: any label kind round-trips.
+N = 200;
+X = [randn(2, N / 2) + 3, randn(2, N / 2) - 3];
+side = [true(1, N / 2), false(1, N / 2)];
+names = {'benign', 'malignant'};
+labelKinds = {
+  'numeric 0/1',     double(side)
+  'int8 classes',    int8(side) * 7 - 2
+  'logical',         side
+  'cell of names',   names(side + 1)
+  'column of -1/+1', (2 * side - 1)'
+};
+for k = 1:size(labelKinds, 1)
+  labels = labelKinds{k, 2};
+  model = pellumar_train(X, labels);
+  [predicted, scores] = pellumar_predict(model, X);
+  expected = reshape(labels, 1, []);
+  if iscell(labels)
+    correct = strcmp(predicted, expected);
+  else
+    correct = predicted == expected;
+  end
+  check(strcmp(class(predicted), class(labels)) && isequal(size(predicted), [1 N]) && ...
+        isequal(size(scores), [1 N]) && mean(correct) > 0.95 && ...
+        isequal(model.Classes, unique(labels(:))), ['labels round-trip: ' labelKinds{k, 1}]);
+end
+% A positive score means the second of the sorted classes.
+model = pellumar_train(X, double(side));
+[predicted, scores] = pellumar_predict(model, X);
+check(isequal(predicted, double(scores > 0)), 'a positive score gives the second class');
+
+% One feature above or below 5: learnable only with the bias row.
+x = 2 + 6 * rand(1, 400);
+above = double(x > 5);
+withBias = mean(pellumar_predict(pellumar_train(x, above, 'Passes', 50, 'Lambda', 1e-6), x) == above);
+without = mean(pellumar_predict(pellumar_train(x, above, 'Bias', false), x) == above);
+check(withBias > 0.9 && without < 0.75, ...
+      sprintf('the bias learns an offset (accuracy %.3f with, %.3f without)', withBias, without));
+
+% Three classes, one-vs-rest; Standardize keeps the training statistics.
+labels = randi(3, 1, 300);
+centres = [3 0; -2 3; -2 -3]';
+X3 = 1000 + 10 * (centres(:, labels) + randn(2, 300));
+model = pellumar_train(X3, labels, 'standardize', true, 'LAMBDA', 1e-3);
+[predicted, scores] = pellumar_predict(model, X3);
+check(isequal(size(model.W), [3 3]) && isequal(size(scores), [3 300]) && ...
+      mean(predicted == labels) > 0.9 && model.Lambda == 1e-3 && ...
+      max(abs(model.Mean - mean(X3, 2))) < 1e-9, ...
+      sprintf('three classes, standardised (accuracy %.3f)', mean(predicted == labels)));
+
+% Every slip is an error with its identifier.
+slips = {
+  'pellumar:nargin',          @pellumar_train,   {X}
+  'pellumar:sparseData',      @pellumar_train,   {sparse(X), side}
+  'pellumar:badData',         @pellumar_train,   {single(X), side}
+  'pellumar:badLabels',       @pellumar_train,   {X, repmat('a', 1, N)}
+  'pellumar:badLabels',       @pellumar_train,   {X, [NaN, ones(1, N - 1)]}
+  'pellumar:samplesAsRows',   @pellumar_train,   {X', side}
+  'pellumar:labelCount',      @pellumar_train,   {X, side(1:end - 1)}
+  'pellumar:oneClass',        @pellumar_train,   {X, ones(1, N)}
+  'pellumar:unknownOption',   @pellumar_train,   {X, side, 'Lamda', 1e-3}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda'}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda', 'high'}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', Inf}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Passes', NaN}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', 2}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Folds', 2.5}
+  'pellumar:tooFewSamples',   @pellumar_search,  {X, [1 1 1, zeros(1, N - 3)], 'Folds', 4}
+  'pellumar:featureCount',    @pellumar_predict, {model, [X3; X3]}
+  'pellumar:badModel',        @pellumar_predict, {struct('W', 1), X}
+};
+for k = 1:size(slips, 1)
+  id = errorOf(slips{k, 2}, slips{k, 3}{:});
+  check(strcmp(id, slips{k, 1}), sprintf('slip %d refused with %s (got ''%s'')', k, slips{k, 1}, id));
+end
+
+% The search: every class in every fold, in proportion; the highest mean
+% with ties to the larger lambda, then the fewer passes; the same folds
+% again from the same random state; one line per setting.
+labels = [ones(1, 60), 2 * ones(1, 30), 3 * ones(1, 15)];
+Xs = [3 0; -3 3; -3 -3]' * full(sparse(labels, 1:105, 1)) + 0.3 * randn(2, 105);
+rand('twister', 7);
+output = evalc(['result = pellumar_search(Xs, labels, ''Lambda'', [1e-5 1e-3], ' ...
+                '''Passes'', [4 2], ''Folds'', 3);']);
+rand('twister', 7);
+again = pellumar_search(Xs, labels, 'Lambda', 1e-3, 'Passes', 2, 'Folds', 3, 'Verbose', false);
+perFold = zeros(3, 3);
+for f = 1:3
+  perFold(f, :) = histc(labels(result.Folds == f), 1:3);
+end
+check(isequal(perFold, repmat([20 10 5], 3, 1)), 'every fold keeps the classes'' proportions');
+check(isequal(again.Folds, result.Folds), 'the same random state draws the same folds');
+accuracies = [result.Settings.Accuracy];
+check(numel(result.Settings) == 4 && result.Best.Accuracy == max(accuracies), 'Best has the highest mean');
+check(all(accuracies == 1) && result.Best.Lambda == 1e-3 && result.Best.Passes == 2, ...
+      'all settings tie at 1: the larger lambda, then the fewer passes');
+check(numel(regexp(output, '\d+ left', 'match')) == 4 && ...
+      result.Model.Lambda == result.Best.Lambda, 'one progress line per setting; Model has the best setting');
+
+% Standardisation fitted on the training folds alone. One huge value in one
+% sample: the fold it is tested in must train on the other fold's own,
+% unspoilt statistics (accuracy near 1 there, near 1/2 in the fold that
+% trains with it), where statistics of all the data would spoil both folds.
+x = [2 * (1:100 > 50) - 1 + 0.1 * randn(1, 100), 1e7];
+labels = [1:100 > 50, true];
+leak = pellumar_search(x, labels, 'Lambda', 1e-4, 'Passes', 10, 'Folds', 2, ...
+                       'Standardize', true, 'Verbose', false);
+check(leak.Best.Accuracy > 0.65, sprintf(['the tested fold''s statistics stay out of training ' ...
+                                          '(accuracy %.3f)'], leak.Best.Accuracy));
+
+fprintf('%d passed, %d failed\n', passed, failed);
+if failed > 0
+  exit(1);
+end

@@ -1,0 +1,65 @@
+function [predicted, scores] = pellumar_predict(model, X)
+%PELLUMAR_PREDICT Classify samples with a model from pellumar_train.
+%   PREDICTED = PELLUMAR_PREDICT(MODEL, X) gives the class of each sample in
+%   the columns of X, and [PREDICTED, SCORES] = PELLUMAR_PREDICT(MODEL, X)
+%   also the classifiers' scores. The model's standardisation and bias are
+%   applied as in training.
+%
+%   Inputs
+%     MODEL   a struct from pellumar_train (or pellumar_search's Model).
+%     X       M-by-N real matrix with as many rows as the model's features,
+%             one sample per column.
+%
+%   Outputs
+%     PREDICTED  1-by-N labels, of the class of the training labels (a cell
+%                array for labels given as a cell array). With two classes a
+%                positive score gives the second class; with more, the class
+%                of the largest score.
+%     SCORES     1-by-N scores for two classes, K-by-N for K > 2 classes.
+%
+%   Errors (identifier: cause)
+%     pellumar:nargin        fewer than two inputs
+%     pellumar:badModel      MODEL is not a model from pellumar_train
+%     pellumar:badData       X is not a real numeric matrix
+%     pellumar:featureCount  X has another number of rows than the model has
+%                            features (samples are columns)
+%
+%   Example
+%     X = [randn(2, 50) + 2, randn(2, 50) - 2];
+%     labels = [repmat({'north'}, 1, 50), repmat({'south'}, 1, 50)];
+%     model = pellumar_train(X, labels);
+%     [predicted, scores] = pellumar_predict(model, [2 -2; 2 -2])
+%
+%   See also pellumar_train, pellumar_search, Pellumar.
+
+  if nargin < 2
+    error('pellumar:nargin', 'pellumar_predict: needs a model and X (help pellumar_predict)');
+  end
+  fields = {'W', 'Classes', 'Bias', 'Standardize', 'Mean', 'Scale'};
+  if ~isstruct(model) || ~isscalar(model) || ~all(isfield(model, fields))
+    error('pellumar:badModel', 'pellumar_predict: the model must be a struct from pellumar_train');
+  end
+  if ~isnumeric(X) || ~isreal(X) || ndims(X) ~= 2
+    error('pellumar:badData', 'pellumar_predict: X must be a real numeric matrix, one sample per column');
+  end
+  features = size(model.W, 1) - double(model.Bias);
+  if size(X, 1) ~= features
+    error('pellumar:featureCount', ...
+          ['pellumar_predict: X has %d rows but the model has %d features; samples are the ' ...
+           'columns of X'], size(X, 1), features);
+  end
+
+  if model.Standardize
+    X = (X - model.Mean) ./ model.Scale;
+  end
+  scores = model.W(1:features, :)' * X;
+  if model.Bias
+    scores = scores + model.W(end, :)';
+  end
+  if numel(model.Classes) == 2
+    chosen = 1 + (scores > 0);
+  else
+    [~, chosen] = max(scores, [], 1);
+  end
+  predicted = reshape(model.Classes(chosen), 1, []);
+end

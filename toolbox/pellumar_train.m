@@ -1,0 +1,106 @@
+function model = pellumar_train(X, labels, varargin)
+%PELLUMAR_TRAIN Train a linear classifier for two or more classes with Pellumar.
+%   MODEL = PELLUMAR_TRAIN(X, LABELS) trains on the samples in the columns of X
+%   with any labels, and MODEL = PELLUMAR_TRAIN(X, LABELS, NAME, VALUE, ...)
+%   sets options. Two classes give one classifier; more give one per class
+%   (one-vs-rest), each one call of Pellumar. Classify with pellumar_predict.
+%
+%   Inputs
+%     X       M-by-N real double matrix, one sample per column (dense).
+%     LABELS  one label per sample: numeric, logical, or a cell array of
+%             character vectors, with two or more distinct values.
+%
+%   Options (names in any case)
+%     'Lambda'       regularisation weight, >= 0.                 Default 1e-4.
+%     'Passes'       passes over the data: T = floor(Passes * N). Default 10.
+%     'Eta0'         base step size, > 0.                         Default 0.5.
+%     'Bias'         append a row of ones, so that the classifier learns an
+%                    offset; its weight is the last row of W.    Default true.
+%     'Standardize'  scale every feature to zero mean and unit variance with
+%                    the training data's own statistics, which the model keeps
+%                    and pellumar_predict applies.               Default false.
+%   The defaults train well on standardised features (zero mean and unit
+%   variance, or pixels scaled to [0, 1]); for raw features use
+%   'Standardize', true. pellumar_search chooses Lambda, Passes and Eta0 by
+%   cross-validation.
+%
+%   Output: MODEL, a struct with fields
+%     W            (M + Bias)-by-K weights: the features' rows, then the bias
+%                  weight; one column per classifier (K = 1 for two classes,
+%                  where a positive score means the second class).
+%     Classes      the sorted distinct labels, a column of the labels' class.
+%     Bias, Standardize, Lambda, Passes, Eta0   the settings used.
+%     Iterations   T, the iterations of each classifier.
+%     Mean, Scale  the features' means and standard deviations (a zero
+%                  deviation is kept as 1), or [] without 'Standardize'.
+%
+%   Each classifier's visiting order is drawn from the clock, as Pellumar
+%   draws it, so two trainings give slightly different weights unless they
+%   fall within the same second.
+%
+%   Errors (identifier: cause)
+%     pellumar:nargin          fewer than two inputs
+%     pellumar:sparseData      X is sparse: training needs full(X)
+%     pellumar:badData         X is not a real double matrix
+%     pellumar:badLabels       labels of another class, or NaN
+%     pellumar:samplesAsRows   as many labels as X has rows, not columns:
+%                              samples are columns, pass X.'
+%     pellumar:labelCount      the number of labels is not the number of samples
+%     pellumar:oneClass        fewer than two distinct labels
+%     pellumar:unknownOption   an option name that is not one of the above
+%     pellumar:badOption       an option value that is not a finite number in
+%                              range (or true/false), or options not in pairs
+%   and the errors of Pellumar itself (help Pellumar).
+%
+%   Example
+%     labels = randi(3, 1, 300);
+%     centres = [3 0; -2 3; -2 -3]';
+%     X = centres(:, labels) + randn(2, 300);
+%     model = pellumar_train(X, labels, 'Lambda', 1e-3);
+%     accuracy = mean(pellumar_predict(model, X) == labels)
+%
+%   See also pellumar_predict, pellumar_search, Pellumar.
+
+  if nargin < 2
+    error('pellumar:nargin', 'pellumar_train: needs X and the labels (help pellumar_train)');
+  end
+  [classes, index] = check_training_data('pellumar_train', X, labels);
+  defaults = struct('Lambda', 1e-4, 'Passes', 10, 'Eta0', 0.5, 'Bias', true, 'Standardize', false);
+  opts = parse_options('pellumar_train', defaults, varargin);
+  check_number('pellumar_train', 'Lambda', opts.Lambda, true, 0, false);
+  check_number('pellumar_train', 'Passes', opts.Passes, true, 0, true);
+  check_number('pellumar_train', 'Eta0', opts.Eta0, true, 0, true);
+  opts.Bias = check_switch('pellumar_train', 'Bias', opts.Bias);
+  opts.Standardize = check_switch('pellumar_train', 'Standardize', opts.Standardize);
+
+  samples = size(X, 2);
+  T = floor(double(opts.Passes) * samples);
+  centre = [];
+  scale = [];
+  if opts.Standardize
+    centre = mean(X, 2);
+    scale = std(X, 0, 2);
+    scale(scale == 0 | ~isfinite(scale)) = 1;
+    X = (X - centre) ./ scale;
+  end
+  if opts.Bias
+    X = [X; ones(1, samples)];
+  end
+
+  % Two classes: one classifier, +1 for the second class. More: one per class.
+  if numel(classes) == 2
+    targets = 2 * (index == 2) - 1;
+  else
+    targets = 2 * bsxfun(@eq, (1:numel(classes))', index) - 1;
+  end
+  W = zeros(size(X, 1), size(targets, 1));
+  for k = 1:size(targets, 1)
+    W(:, k) = Pellumar(X, targets(k, :), double(opts.Lambda), T, double(opts.Eta0));
+  end
+
+  % Braces keep a cell array of classes one field, not a struct array.
+  model = struct('W', W, 'Classes', {classes}, 'Bias', opts.Bias, ...
+                 'Standardize', opts.Standardize, 'Lambda', double(opts.Lambda), ...
+                 'Passes', double(opts.Passes), 'Eta0', double(opts.Eta0), 'Iterations', T, ...
+                 'Mean', centre, 'Scale', scale);
+end

@@ -1,0 +1,32 @@
+function opts = parse_options(caller, defaults, args)
+%PARSE_OPTIONS Name-value options of the Pellumar functions, by inputParser.
+%   OPTS = PARSE_OPTIONS(CALLER, DEFAULTS, ARGS) matches the pairs in the
+%   cell array ARGS against the fields of the struct DEFAULTS without regard
+%   to case, and returns DEFAULTS with the values given. Octave's inputParser
+%   raises its errors without identifiers and MATLAB's with its own, so
+%   unknown names are collected (KeepUnmatched) and reported here, and any
+%   other parse failure is raised again as pellumar:badOption.
+
+  parser = inputParser;
+  parser.FunctionName = caller;
+  parser.KeepUnmatched = true;
+  % Whole names only, in both hosts: MATLAB would otherwise take 'Lam' for
+  % 'Lambda' where Octave refuses it.
+  parser.PartialMatching = false;
+  names = fieldnames(defaults);
+  for k = 1:numel(names)
+    addParameter(parser, names{k}, defaults.(names{k}));
+  end
+  try
+    parse(parser, args{:});
+  catch err
+    error('pellumar:badOption', ...
+          '%s: options are name-value pairs, such as ''Lambda'', 1e-4 (%s)', caller, err.message);
+  end
+  unknown = fieldnames(parser.Unmatched);
+  if ~isempty(unknown)
+    error('pellumar:unknownOption', '%s: unknown option ''%s''; the options are %s', ...
+          caller, unknown{1}, strjoin(names', ', '));
+  end
+  opts = parser.Results;
+end
