@@ -39,7 +39,12 @@ function w = Pellumar(varargin)
 %   Choosing parameters
 %     T = passes*size(X, 2), 5 to 20 passes; scale the features first (zero mean
 %     and unit variance, or pixels to [0, 1]). The examples do well with ETA0
-%     from 0.5 to 1 and LAMBDA from 1e-6 to 1e-2, chosen on a validation split.
+%     from 0.5 to 1 and LAMBDA from 1e-6 to 1e-2, chosen on a validation split
+%     or by cross-validation with pellumar_search.
+%
+%   pellumar_train does the rest of the work around this call: labels of any
+%   kind, several classes (one-vs-rest), the bias row, standardisation, and
+%   errors for the common mistakes above; pellumar_predict classifies.
 %
 %   Errors (identifier: cause)
 %     Pellumar:nargin             fewer than five inputs
@@ -60,8 +65,8 @@ function w = Pellumar(varargin)
 %     w = Pellumar(X, y, 1e-3, 20 * size(X, 2), 0.5);
 %     accuracy = mean(sign(w' * X) == y)
 %
-%   See also pellumar_selftest, make_pellumar, breast_cancer_demo,
-%   fashion_mnist_demo.
+%   See also pellumar_train, pellumar_predict, pellumar_search,
+%   pellumar_selftest, make_pellumar, breast_cancer_demo, fashion_mnist_demo.
 
   % The help text above is this file's purpose; the compiled module beside it
   % takes precedence when both are on the path.
