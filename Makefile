@@ -2,7 +2,7 @@
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-valgrind test-octave test-soak octave demo \
-        test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench fuzz \
+        test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox fuzz \
         test-fuzz check-matlab deps clean
 
 SHELL      := /bin/bash
@@ -188,6 +188,13 @@ bench:
 	gnuplot -e "dir='$(BUILD)/bench'; columns=$$(head -1 $(BUILD)/bench/ratios.dat | grep -o '"[^"]*"' | wc -l)" \
 	  bench/speed.gp && echo "speed plot: $(BUILD)/bench/speed.png"; \
 	exit $$status
+
+# What pellumar_train and pellumar_search add to the module's own calls, on
+# Fashion-MNIST and the breast-cancer data (for reading, like bench).
+bench-toolbox: octave
+	scripts/install-deps.sh fashion
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
+	  FASHION = '$(FASHION_DATA)'; run('$(CURDIR)/bench/toolbox_bench.m')"
 
 # Every .m file a user gets runs in MATLAB R2018a and Octave 6.1 alike
 # (scripts/matlab_compat.py, scripts/compat_table.txt).

@@ -87,15 +87,18 @@ function model = pellumar_train(X, labels, varargin)
     X = [X; ones(1, samples)];
   end
 
-  % Two classes: one classifier, +1 for the second class. More: one per class.
+  % Two classes: one classifier, +1 for the second class. More: one per
+  % class against the rest. Each classifier's +1/-1 row is made just before
+  % its call, which costs less than a K-by-N matrix of them.
   if numel(classes) == 2
-    targets = 2 * (index == 2) - 1;
+    positive = 2;
   else
-    targets = 2 * bsxfun(@eq, (1:numel(classes))', index) - 1;
+    positive = 1:numel(classes);
   end
-  W = zeros(size(X, 1), size(targets, 1));
-  for k = 1:size(targets, 1)
-    W(:, k) = Pellumar(X, targets(k, :), double(opts.Lambda), T, double(opts.Eta0));
+  W = zeros(size(X, 1), numel(positive));
+  for k = 1:numel(positive)
+    y = 2 * (index == positive(k)) - 1;
+    W(:, k) = Pellumar(X, y, double(opts.Lambda), T, double(opts.Eta0));
   end
 
   % Braces keep a cell array of classes one field, not a struct array.
