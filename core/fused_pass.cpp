@@ -7,18 +7,21 @@
 #include <iterator>
 
 #include "hinge.h"
+#include "lanes.h"
 #include "margin_decision.h"
 #include "prefetch.h"
+#include "register_run.h"
+
+#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__aarch64__)
+#include <arm_neon.h>
+#endif
 
 namespace pellumar {
 
 namespace {
 
-#if defined(__GNUC__)
-#define ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define ALWAYS_INLINE inline
-#endif
 
 // The per-iteration numbers the pass applies to every feature k:
 //   g       = below ? -(y*x[k]) : +0.0
@@ -57,65 +60,7 @@ DotEstimate passPortable(double* w, double* wbar, const double* x, const double*
     return e;
 }
 
-// GCC vector extensions (GCC and clang): two doubles per vector on baseline
-// x86-64 (SSE2) and on 64-bit ARM (Advanced SIMD, always present there), four
-// under target("avx2"), eight under target("avx512f"). The build option
-// PELLUMAR_VECTORS=OFF defines PELLUMAR_PORTABLE_ONLY and leaves them out, as
-// a compiler without the extensions would.
-#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && \
-    (defined(__x86_64__) || defined(__aarch64__))
-#define PELLUMAR_LANES 1
-// The vector types never cross a function boundary that isn't inlined, so
-// the note that their passing convention depends on AVX does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-// W doubles in one GCC vector: 2 for baseline x86-64 (SSE2), 4 under
-// target("avx2"), 8 under target("avx512f"): one register each.
-typedef double v2d __attribute__((vector_size(16)));
-typedef long long v2i __attribute__((vector_size(16)));
-typedef double v4d __attribute__((vector_size(32)));
-typedef long long v4i __attribute__((vector_size(32)));
-typedef double v8d __attribute__((vector_size(64)));
-typedef long long v8i __attribute__((vector_size(64)));
-
-template <int W> struct VectorOf;
-template <> struct VectorOf<2> { typedef v2d V; typedef v2i I; };
-template <> struct VectorOf<4> { typedef v4d V; typedef v4i I; };
-template <> struct VectorOf<8> { typedef v8d V; typedef v8i I; };
-
-template <int W>
-struct Lanes {
-    typedef typename VectorOf<W>::V V;
-    typedef typename VectorOf<W>::I I;
-
-    static ALWAYS_INLINE V load(const double* p) {
-        V v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    static ALWAYS_INLINE void store(double* p, const V& v) { std::memcpy(p, &v, sizeof v); }
-    static ALWAYS_INLINE V splat(double a) {
-        V v;
-        for (int i = 0; i < W; ++i) v[i] = a;
-        return v;
-    }
-    static ALWAYS_INLINE V magnitude(const V& v) {
-        I noSign;
-        for (int i = 0; i < W; ++i) noSign[i] = 0x7FFFFFFFFFFFFFFFLL;
-        return reinterpret_cast<V>(reinterpret_cast<I>(v) & noSign);
-    }
-};
-
-// One feature, as a plain double: the last step of a column's tail.
-template <>
-struct Lanes<1> {
-    typedef double V;
-    static ALWAYS_INLINE V load(const double* p) { return *p; }
-    static ALWAYS_INLINE void store(double* p, V v) { *p = v; }
-    static ALWAYS_INLINE V splat(double a) { return a; }
-    static ALWAYS_INLINE V magnitude(V v) { return std::fabs(v); }
-};
-
+#if defined(PELLUMAR_LANES)
 // W features at k. The subgradient and the weight update are lane-wise
 // copies of updateOne(); the dot product terms go to the lane accumulators.
 template <int W, bool Below, bool Next, class V = typename Lanes<W>::V>
@@ -135,24 +80,6 @@ ALWAYS_INLINE void updateLanes(double* w, double* wbar, const double* x, const d
         absSum += L::magnitude(term);
     }
 }
-
-// The lanes of v added pairwise, halving the width each step: the next
-// iteration waits on this sum, and a tree is log2(W) additions deep where a
-// chain would be W. The halves are taken whole, so that the compiler folds
-// them with lane extractions instead of a trip through memory.
-template <int W>
-struct Fold {
-    static ALWAYS_INLINE double sum(const typename Lanes<W>::V& v) {
-        typename Lanes<W / 2>::V low, high;
-        std::memcpy(&low, &v, sizeof low);
-        std::memcpy(&high, reinterpret_cast<const char*>(&v) + sizeof low, sizeof high);
-        return Fold<W / 2>::sum(low + high);
-    }
-};
-template <>
-struct Fold<1> {
-    static ALWAYS_INLINE double sum(double v) { return v; }
-};
 
 // The last features of a column, fewer than 2W: one vector of W if that many
 // remain, then one of W/2, and so on down to a single feature (W = 1, a plain
@@ -308,26 +235,122 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
     }
 }
 
+// The step numbers of register_run.h's blocks, filled with each path's
+// square root: a vector of them per instruction where the path has one.
+struct ScalarSteps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+        for (int i = 0; i < count; ++i) {
+            // t and t - 1 are below 2^31: exact in a double.
+            const double tD = static_cast<double>(int64_t{tFirst} + i);
+            const double step = eta0 / std::sqrt(tD);
+            b.tD[i] = tD;
+            b.step[i] = step;
+            b.decay[i] = 1.0 - step * lambda;
+            b.previous[i] = tD - 1.0;
+        }
+    }
+};
+
+#if defined(PELLUMAR_LANES)
+// The same in W lanes, Sqrt::of being the instruction's correctly rounded
+// square root. kStepBlock is a multiple of W, so whole vectors fit. Not
+// always_inline: Sqrt::of carries its instruction's target, which this
+// template cannot; each path's fill, compiled for its target, flattens both
+// into itself.
+template <int W, class Sqrt>
+inline void fillSteps(StepBlock& b, int32_t tFirst, int count, double eta0,
+                             double lambda) {
+    typedef Lanes<W> L;
+    typedef typename L::V V;
+    const V ones = L::splat(1.0), eta0s = L::splat(eta0), lambdas = L::splat(lambda);
+    V tD;
+    for (int j = 0; j < W; ++j) tD[j] = static_cast<double>(int64_t{tFirst} + j);
+    for (int i = 0; i < count; i += W, tD += L::splat(W)) {
+        const V step = eta0s / Sqrt::of(tD);
+        L::store(b.tD + i, tD);
+        L::store(b.step + i, step);
+        L::store(b.decay + i, ones - step * lambdas);
+        L::store(b.previous + i, tD - ones);
+    }
+}
+#endif
+
+// How each path runs in registers (register_run.h): up to how many features
+// the margins come from the in-order sum, and up to how many the weights
+// stay in registers at all. Measured (doc/PERFORMANCE.md).
+constexpr RegisterLimits kPortableLimits = {8, 8}, kSse2Limits = {16, 16},
+                         kAvx2Limits = {32, 32}, kAvx512Limits = {32, 64},
+                         kNeonLimits = {16, 16};
+
 void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
-    iterate<PortablePass>(r, tFirst, tLast);
+    if (!runInRegisters<1, 1, ScalarSteps>(r, tFirst, tLast, kPortableLimits))
+        iterate<PortablePass>(r, tFirst, tLast);
 }
 
 #if defined(PELLUMAR_LANES) && defined(__x86_64__)
 #define PELLUMAR_X86_LANES 1
+struct Sqrt2 {
+    static inline v2d of(const v2d& v) {
+        return reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)));
+    }
+};
+struct Sse2Steps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+        fillSteps<2, Sqrt2>(b, tFirst, count, eta0, lambda);
+    }
+};
 void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
-    iterate<VectorPass<2>>(r, tFirst, tLast);
+    if (!runInRegisters<2, 2, Sse2Steps>(r, tFirst, tLast, kSse2Limits))
+        iterate<VectorPass<2>>(r, tFirst, tLast);
 }
+
+struct Sqrt4 {
+    __attribute__((target("avx"))) static inline v4d of(const v4d& v) {
+        return reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)));
+    }
+};
+struct Avx2Steps {
+    __attribute__((target("avx2"), flatten)) static void fill(StepBlock& b, int32_t tFirst, int count,
+                                                     double eta0, double lambda) {
+        fillSteps<4, Sqrt4>(b, tFirst, count, eta0, lambda);
+    }
+};
 __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, int32_t tLast) {
-    iterate<VectorPass<4>>(r, tFirst, tLast);
+    if (!runInRegisters<4, 4, Avx2Steps>(r, tFirst, tLast, kAvx2Limits))
+        iterate<VectorPass<4>>(r, tFirst, tLast);
 }
-__attribute__((target("avx512f"))) void iterateAvx512(RunState& r, int32_t tFirst,
+
+struct Sqrt8 {
+    __attribute__((target("avx512f"))) static inline v8d of(const v8d& v) {
+        return reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)));
+    }
+};
+struct Avx512Steps {
+    __attribute__((target("avx512f,avx512vl"), flatten)) static void fill(StepBlock& b, int32_t tFirst, int count,
+                                                        double eta0, double lambda) {
+        fillSteps<8, Sqrt8>(b, tFirst, count, eta0, lambda);
+    }
+};
+__attribute__((target("avx512f,avx512vl"))) void iterateAvx512(RunState& r, int32_t tFirst,
                                                       int32_t tLast) {
-    iterate<VectorPass<8>>(r, tFirst, tLast);
+    if (!runInRegisters<4, 8, Avx512Steps>(r, tFirst, tLast, kAvx512Limits))
+        iterate<VectorPass<8>>(r, tFirst, tLast);
 }
 #elif defined(PELLUMAR_LANES)
 #define PELLUMAR_ARM_LANES 1
+struct SqrtNeon {
+    static inline v2d of(const v2d& v) {
+        return reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)));
+    }
+};
+struct NeonSteps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+        fillSteps<2, SqrtNeon>(b, tFirst, count, eta0, lambda);
+    }
+};
 void iterateNeon(RunState& r, int32_t tFirst, int32_t tLast) {
-    iterate<VectorPass<2>>(r, tFirst, tLast);
+    if (!runInRegisters<2, 2, NeonSteps>(r, tFirst, tLast, kNeonLimits))
+        iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 #endif
 
@@ -350,7 +373,9 @@ bool vectorPathAvailable(VectorPath path) {
 #if defined(PELLUMAR_X86_LANES)
         case VectorPath::Sse2: return true;  // part of x86-64 itself
         case VectorPath::Avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
-        case VectorPath::Avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
+        case VectorPath::Avx512:
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
 #elif defined(PELLUMAR_ARM_LANES)
         case VectorPath::Neon: return true;  // part of 64-bit ARM itself
 #endif
@@ -363,6 +388,19 @@ VectorPath bestVectorPath() {
     for (VectorPath path : kBuilt)  // narrowest first
         if (vectorPathAvailable(path)) best = path;
     return best;
+}
+
+int64_t registerFeatures(VectorPath path) {
+    switch (path) {
+#if defined(PELLUMAR_X86_LANES)
+        case VectorPath::Avx512: return kAvx512Limits.registerFeatures;
+        case VectorPath::Avx2: return kAvx2Limits.registerFeatures;
+        case VectorPath::Sse2: return kSse2Limits.registerFeatures;
+#elif defined(PELLUMAR_ARM_LANES)
+        case VectorPath::Neon: return kNeonLimits.registerFeatures;
+#endif
+        default: return kPortableLimits.registerFeatures;
+    }
 }
 
 const char* vectorPathName(VectorPath path) {

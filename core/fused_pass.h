@@ -35,6 +35,10 @@ bool vectorPathAvailable(VectorPath path);
 // The widest path this processor runs.
 VectorPath bestVectorPath();
 const char* vectorPathName(VectorPath path);
+// Up to how many features the path holds the weights in registers for the
+// whole run (register_run.h): short columns, where the path's own speed,
+// not memory, sets the pace.
+int64_t registerFeatures(VectorPath path);
 
 // A run between two of its iterations: its inputs, its working vectors and
 // what the next iteration needs. Constructed ready for iteration 1 on

@@ -17,7 +17,8 @@ namespace pellumar {
 // widest (A), four timed blocks in the order A B B A, so that both see a
 // drifting machine alike; the narrower (B) only when it is clearly faster.
 // Short runs, and processors with one vector path, use the widest without a
-// trial. Nothing is kept between runs.
+// trial, and so do columns short enough for the widest path's registers
+// (registerFeatures()), where it is the fastest. Nothing is kept between runs.
 class PathTrial {
 public:
     // A run of T iterations over M features. Trial blocks are about

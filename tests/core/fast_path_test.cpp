@@ -87,8 +87,10 @@ TEST(VectorPaths, BuildHoldsThePathsItsTargetAllowsAndChoosesOneThatRuns) {
 TEST(FastPath, MatchesReferenceOnRandomProblemsAtManyWidths) {
     std::mt19937_64 rng(11);
     std::vector<int32_t> widths;
-    for (int32_t M = 1; M <= 17; ++M) widths.push_back(M);
-    for (int32_t M : {23, 31, 32, 33, 63, 100, 257, 1001}) widths.push_back(M);
+    // Every width the register kernels take (each number of vectors of each
+    // width, each tail), the limits and their neighbours, then the pass.
+    for (int32_t M = 1; M <= 66; ++M) widths.push_back(M);
+    for (int32_t M : {100, 257, 1001}) widths.push_back(M);
     for (int32_t M : widths) {
         const Problem p = randomProblem(rng, M, 9, 1.0);
         expectAllPathsMatch(p, 1e-3, 40, 0.5, "random");
@@ -100,7 +102,7 @@ TEST(FastPath, MatchesReferenceOnRandomProblemsAtManyWidths) {
 TEST(FastPath, MatchesReferenceOnExtremeMagnitudes) {
     std::mt19937_64 rng(12);
     for (double scale : {1e-160, 1e-300, 4.9e-324, 1e150, 1e300}) {
-        for (int32_t M : {3, 16, 37}) {
+        for (int32_t M : {3, 16, 37, 64}) {
             Problem p = randomProblem(rng, M, 5, scale);
             expectAllPathsMatch(p, 1e-2, 30, 1.0, "scaled");
             // Mixed: every other feature huge.
@@ -115,7 +117,7 @@ TEST(FastPath, MatchesReferenceWhenOneSummationOrderOverflows) {
     // sums w_k*x1_k = [H, H, -H, -H, ...]: in index order H + H overflows to
     // Inf, while other orders may stay finite.
     const double H = 1e308;
-    for (int32_t M : {4, 8, 16, 20}) {
+    for (int32_t M : {4, 8, 16, 20, 36, 64}) {
         Problem p{M, 2, std::vector<double>(2 * M, 0.0), {1.0, 1.0}, {1, 0}};
         for (int32_t k = 0; k < M; ++k) {
             p.X[k] = 1.0;                                  // sample 0
@@ -130,7 +132,7 @@ TEST(FastPath, MatchesReferenceWithNonFiniteValuesAndOddLabels) {
     std::mt19937_64 rng(13);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    for (int32_t M : {5, 16, 29}) {
+    for (int32_t M : {5, 16, 29, 45}) {
         Problem p = randomProblem(rng, M, 6, 1.0);
         p.y[0] = 0.0;
         p.y[1] = -0.0;
@@ -140,6 +142,13 @@ TEST(FastPath, MatchesReferenceWithNonFiniteValuesAndOddLabels) {
         expectAllPathsMatch(p, 1e-3, 30, 0.5, "NaN feature");
         p.X[M + 2] = inf;
         expectAllPathsMatch(p, 1e-3, 30, 0.5, "Inf feature");
+        // A column of infinities labelled -1 after a first update: its margin
+        // is -Inf. Where a register kernel's last vector repeats features of
+        // the one before, the mask makes them 0 there; 0 times Inf would make
+        // the margin NaN.
+        Problem q{M, 2, std::vector<double>(2 * M, 1.0), {1.0, -1.0}, {1, 0}};
+        std::fill(q.X.begin() + M, q.X.end(), inf);
+        expectAllPathsMatch(q, 1e-3, 4, 0.5, "a column of infinities");
         p.y[3] = inf;
         expectAllPathsMatch(p, 1e-3, 30, 0.5, "Inf label");
         expectAllPathsMatch(p, nan, 10, 0.5, "NaN lambda");
@@ -170,7 +179,7 @@ TEST(FastPath, MatchesReferenceWhenMarginsSitOnOne) {
     std::mt19937_64 rng(14);
     std::uniform_real_distribution<double> uniform(0.5, 2.0);
     int below = 0, exactlyOne = 0, above = 0;
-    for (int32_t M : {1, 3, 7, 8, 15, 16, 17, 31, 40, 100}) {
+    for (int32_t M : {1, 3, 7, 8, 15, 16, 17, 31, 32, 33, 40, 64, 65, 100}) {
         for (int trial = 0; trial < 4; ++trial) {
             Problem p{M, 1, std::vector<double>(M), {1.0}, {0}};
             for (double& v : p.X) v = trial == 0 ? 1.0 : uniform(rng);
@@ -262,7 +271,7 @@ TEST(MarginDecision, SendsNonFiniteAndHugeSumsToTheInOrderSum) {
 TEST(RunIterations, StretchesOnChangingPathsCarryTheRunOn) {
     std::mt19937_64 rng(33);
     const std::vector<VectorPath> paths = availablePaths();
-    for (int32_t M : {1, 37, 100}) {
+    for (int32_t M : {1, 6, 30, 37, 64, 100}) {
         const Problem p = randomProblem(rng, M, 11, 1.0);
         const int32_t T = 300;
         std::vector<double> w(M, 0.0), wbar(M, 0.0);
@@ -283,9 +292,10 @@ TEST(RunIterations, StretchesOnChangingPathsCarryTheRunOn) {
 // The weights must not notice.
 TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
     std::mt19937_64 rng(21);
-    const Problem p = randomProblem(rng, 37, 11, 1.0);
+    // Columns longer than any path holds in registers, which run without a trial.
+    const Problem p = randomProblem(rng, 100, 11, 1.0);
     const int32_t T = 200;
-    pellumar::PathTrial probe(T, p.M, 37 * 3);  // blocks of 3 iterations
+    pellumar::PathTrial probe(T, p.M, 100 * 3);  // blocks of 3 iterations
     std::vector<VectorPath> seen;
     for (int32_t t = 1; t <= T; ++t) seen.push_back(probe.pathFor(t));
     const VectorPath a = probe.candidate(0), b = probe.candidate(1), kept = probe.settled();
@@ -302,7 +312,7 @@ TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
     // The run asks once per stretch of iterations on one path: the stretches
     // are the trial's blocks, then the rest of the run (all of it, when the
     // build or the processor has one vector path and there is no trial).
-    pellumar::PathTrial stretches(T, p.M, 37 * 3);
+    pellumar::PathTrial stretches(T, p.M, 100 * 3);
     std::vector<int32_t> ends;
     std::vector<VectorPath> paths;
     for (int32_t t = 1; t <= T;) {
@@ -319,14 +329,19 @@ TEST(PathTrial, TriesTheTwoWidestPathsThenKeepsOneWithTheSameBits) {
         EXPECT_EQ(ends, std::vector<int32_t>({T}));
     }
 
-    pellumar::PathTrial used(T, p.M, 37 * 3);
+    pellumar::PathTrial used(T, p.M, 100 * 3);
     std::vector<double> got(p.M);
     pellumar::trainOnOrderWith(used, p.X.data(), p.y.data(), 1e-3, T, 0.5, p.M, p.N,
                                p.order.data(), got.data());
     EXPECT_TRUE(SameBits(got, reference::train(p.X, p.y, 1e-3, T, 0.5, p.M, p.N, p.order)));
 
     // A short run has no trial.
-    pellumar::PathTrial shortRun(15, p.M, 37);
+    pellumar::PathTrial shortRun(15, p.M, 100);
     EXPECT_EQ(shortRun.pathFor(1), pellumar::bestVectorPath());
     EXPECT_EQ(shortRun.settled(), pellumar::bestVectorPath());
+    // Nor does a long one whose columns fit the widest path's registers.
+    const int64_t fits = pellumar::registerFeatures(pellumar::bestVectorPath());
+    pellumar::PathTrial registers(1 << 30, fits, fits * 3);
+    EXPECT_EQ(registers.pathFor(1), pellumar::bestVectorPath());
+    EXPECT_EQ(registers.samePathThrough(1, 1 << 30), 1 << 30);
 }

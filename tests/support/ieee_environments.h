@@ -247,7 +247,8 @@ inline Problem nanLambdaData() {
 }
 
 inline std::vector<Problem> problems() {
-    return {normalData(), subnormalData(), nonFiniteData(), nanLambdaData()};
+    return {normalData(), subnormalData(), nonFiniteData(), nanLambdaData(),
+            problemOf("normal data, 13 features (weights held in registers)", 5, 13, 23)};
 }
 
 }  // namespace ieee

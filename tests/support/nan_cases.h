@@ -58,6 +58,7 @@ inline std::vector<Case> cases() {
          inf, {0}, std::vector<uint64_t>(5, kCanonical)},
         infLabel(2, 2),
         infLabel(19, 5),
+        infLabel(45, 5),
     };
 }
 

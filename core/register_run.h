@@ -1,0 +1,264 @@
+// The iterations of a run with few features, the weights and their average
+// held in vector registers from the first iteration to the last. Included by
+// fused_pass.cpp, which compiles it for each instruction set.
+#ifndef PELLUMAR_REGISTER_RUN_H
+#define PELLUMAR_REGISTER_RUN_H
+
+#include <cmath>
+#include <cstdint>
+
+#include "exact_arithmetic.h"
+#include "fused_pass.h"
+#include "hinge.h"
+#include "lanes.h"
+#include "margin_decision.h"
+#include "prefetch.h"
+
+namespace pellumar {
+namespace {
+
+// With a handful of features, the general pass spends its time on what is
+// not arithmetic: loops and tails sized at run time, accumulators of zeros,
+// the weights' round trip through memory each iteration (the average's
+// recurrence then waits on store-to-load forwarding), and a square root and
+// a division for the step numbers in the middle of it all. Here the loop is
+// compiled for each number of vectors NV of W lanes: the weights w and their
+// average wbar are NV registers each, loaded once and stored once per
+// stretch of iterations.
+//
+// Vectors 0 .. NV-2 hold features 0 .. (NV-1)W - 1. The last holds the W
+// features that end the column, M-W .. M-1, read by one load that ends at
+// the column's end, never past it: where it repeats features of the vector
+// before (the first NV*W - M of its lanes), those lanes are made +0.0 in the
+// column and in w by a mask. Every lane performs the scalar update's IEEE
+// operations in its order, and a lane of zeros stays +0.0 (the mask holds it
+// there in w, whose update could make a NaN of 0 times an infinite label), so
+// the repeated lanes change nothing.
+
+// Unrolled<N>::run(f) calls f(0), ..., f(N-1), each inlined, so that every
+// index into the register arrays is a constant.
+template <int N>
+struct Unrolled {
+    template <class F>
+    static ALWAYS_INLINE void run(F&& f) {
+        Unrolled<N - 1>::run(f);
+        f(N - 1);
+    }
+};
+template <>
+struct Unrolled<0> {
+    template <class F>
+    static ALWAYS_INLINE void run(F&&) {}
+};
+
+// The step numbers of a block of iterations, computed ahead: for
+// t = tFirst, tFirst + 1, ...
+//     tD = t,  step = eta0 / sqrt(t),  decay = 1 - step*lambda,  previous = t - 1
+// each rounded as the general loop rounds it. Out of the iterations, and a
+// vector at a time, the square roots and divisions no longer compete with
+// the average's divisions for the divider. Each path fills them with its own
+// square root instruction (fused_pass.cpp): Steps::fill(block, tFirst, count,
+// eta0, lambda).
+constexpr int kStepBlock = 64;
+struct StepBlock {
+    double tD[kStepBlock], step[kStepBlock], decay[kStepBlock], previous[kStepBlock];
+};
+
+// The run's iterations tFirst .. tLast for a column of M features,
+// (NV-1)W < M <= NV*W, M >= W. InOrder: every margin from the in-order sum,
+// computed from the registers (cheaper than the certified test when the sum
+// is a few additions long). Otherwise, as in the general loop, the certified
+// test on a dot product with the next column in lanes, and the in-order sum
+// only when that test is unsure.
+template <int W, int NV, bool InOrder, class Steps>
+ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
+    typedef Lanes<W> L;
+    typedef typename L::V V;
+    // The run's numbers and positions in locals: kept in the RunState, the
+    // positions would go back to memory every iteration, since the compiler
+    // must assume that the order it reads may alias them.
+    const double* const X = r.X;
+    const double* const labels = r.y;
+    const int32_t* const order = r.order;
+    double* const wOut = r.w;
+    double* const wbarOut = r.wbar;
+    const int64_t M = r.M;
+    const int32_t N = r.N, T = r.T, lastPrefetched = r.T - r.ahead;
+    const double eta0 = r.eta0, lambda = r.lambda;
+    int32_t now = r.now, next = r.next, later = r.later;
+    DotEstimate estimate = r.estimate;
+    bool haveEstimate = r.haveEstimate;
+    const auto column = [&](int32_t f) INLINE_LAMBDA { return X + static_cast<ptrdiff_t>(f) * M; };
+
+    const int64_t lastAt = M - W;  // where the last vector starts
+    // With one vector, M = W and no lane repeats: no mask is applied.
+    const typename L::Mask mask = L::keepFrom(static_cast<int>(NV * W - M));
+    const auto at = [&](int v) INLINE_LAMBDA { return v == NV - 1 ? lastAt : int64_t{v} * W; };
+
+    V w[NV], wbar[NV], x[NV];
+    Unrolled<NV>::run([&](int v) INLINE_LAMBDA {
+        w[v] = L::load(wOut + at(v));
+        wbar[v] = L::load(wbarOut + at(v));
+    });
+    if (NV > 1) {
+        w[NV - 1] = L::keep(w[NV - 1], mask);
+        wbar[NV - 1] = L::keep(wbar[NV - 1], mask);
+    }
+    const auto loadColumn = [&](const double* x0) INLINE_LAMBDA {
+        Unrolled<NV>::run([&](int v) INLINE_LAMBDA { x[v] = L::load(x0 + at(v)); });
+        if (NV > 1) x[NV - 1] = L::keep(x[NV - 1], mask);
+    };
+    // The margin's dot product as dotInOrder() sums it: 0.0, then each term
+    // in index order. The repeated lanes add +0.0 terms, which leave every
+    // sum as it was (a sum that starts at +0.0 is never -0.0).
+    const auto inOrder = [&]() INLINE_LAMBDA {
+        double dot = 0.0;
+        Unrolled<NV>::run([&](int v) INLINE_LAMBDA {
+            const V terms = w[v] * x[v];
+            Unrolled<W>::run([&](int i) INLINE_LAMBDA { dot = dot + L::lane(terms, i); });
+        });
+        return dot;
+    };
+
+    StepBlock block;
+    int32_t blockFirst = tFirst;
+    int blockSize = 0;
+    bool haveColumn = false;  // x holds the column of this iteration's sample
+    for (int32_t t = tFirst;; ++t) {
+        if (t - blockFirst == blockSize) {
+            blockFirst = t;
+            const int64_t left = int64_t{tLast} - t + 1;
+            blockSize = left < kStepBlock ? static_cast<int>(left) : kStepBlock;
+            Steps::fill(block, t, blockSize, eta0, lambda);
+        }
+        const int i = t - blockFirst;
+        const int32_t f = order[now];
+        const double yf = labels[f];
+        if (!haveColumn) loadColumn(column(f));
+
+        MarginSide side = !InOrder && haveEstimate
+                              ? marginSide(estimate.dot, estimate.absSum, M, yf)
+                              : MarginSide::Unsure;
+        if (side == MarginSide::Unsure)
+            side = inOrder() * yf < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
+
+        const V decay = L::splat(block.decay[i]), step = L::splat(block.step[i]);
+        if (side == MarginSide::Below) {
+            const V y = L::splat(yf);
+            Unrolled<NV>::run([&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - step * (-(y * x[v])); });
+        } else {
+            const V moved = L::splat(block.step[i] * 0.0);
+            Unrolled<NV>::run([&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - moved; });
+        }
+        if (NV > 1) w[NV - 1] = L::keep(w[NV - 1], mask);
+        const V previous = L::splat(block.previous[i]), tD = L::splat(block.tD[i]);
+        Unrolled<NV>::run([&](int v) INLINE_LAMBDA { wbar[v] = (previous * wbar[v] + w[v]) / tD; });
+
+        if (t <= lastPrefetched) {
+            const int32_t fLater = order[later];
+            prefetchColumnFrom(column(fLater), 0, M);
+            prefetchLine(labels + fLater);
+        }
+        haveColumn = false;
+        if (!InOrder && t < T) {
+            // The next sample's dot product with the new weights, in lanes,
+            // for the certified test; its column stays in x for its turn.
+            loadColumn(column(order[next]));
+            V dot = w[0] * x[0];
+            V absSum = L::magnitude(dot);
+            Unrolled<NV - 1>::run([&](int v) INLINE_LAMBDA {
+                const V term = w[v + 1] * x[v + 1];
+                dot += term;
+                absSum += L::magnitude(term);
+            });
+            estimate.dot = Fold<W>::sum(dot);
+            estimate.absSum = Fold<W>::sum(absSum);
+            haveEstimate = true;
+            haveColumn = true;
+        }
+        if (++now == N) now = 0;
+        if (++next == N) next = 0;
+        if (++later == N) later = 0;
+        if (t == tLast) break;
+    }
+    r.now = now;
+    r.next = next;
+    r.later = later;
+    r.estimate = estimate;
+    // An in-order kernel leaves no estimate for whatever path runs next.
+    r.haveEstimate = InOrder ? false : haveEstimate;
+    // The last vector first: the others then write the features it repeats.
+    L::store(wOut + lastAt, w[NV - 1]);
+    L::store(wbarOut + lastAt, wbar[NV - 1]);
+    Unrolled<NV - 1>::run([&](int v) INLINE_LAMBDA {
+        L::store(wOut + at(v), w[v]);
+        L::store(wbarOut + at(v), wbar[v]);
+    });
+}
+
+// Which kernel runs M features. W is a power of two, at most the path's
+// lanes and at most M, so that the last vector's load stays within the
+// column; NV vectors of it hold the column.
+constexpr int widthFor(int maxW, int64_t M) {
+    int w = 1;
+    while (w * 2 <= maxW && w * 2 <= M) w *= 2;
+    return w;
+}
+constexpr int vectorsFor(int maxW, int64_t M) {
+    return static_cast<int>((M + widthFor(maxW, M) - 1) / widthFor(maxW, M));
+}
+
+template <int MaxW, class Steps, int M>
+ALWAYS_INLINE void fewFeatures(RunState& r, int32_t tFirst, int32_t tLast) {
+    registerRun<widthFor(MaxW, M), vectorsFor(MaxW, M), true, Steps>(r, tFirst, tLast);
+}
+
+template <int W, bool InOrder, class Steps>
+ALWAYS_INLINE bool vectorsOf(int64_t NV, RunState& r, int32_t tFirst, int32_t tLast) {
+    switch (NV) {
+        case 2: registerRun<W, 2, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 3: registerRun<W, 3, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 4: registerRun<W, 4, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 5: registerRun<W, 5, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 6: registerRun<W, 6, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 7: registerRun<W, 7, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 8: registerRun<W, 8, InOrder, Steps>(r, tFirst, tLast); return true;
+        default: return false;
+    }
+}
+
+// How a path runs in registers: margins from the in-order sum up to
+// inOrderFeatures features, in vectors of InOrderW lanes; the certified
+// test above that, in vectors of CertifiedW lanes, up to registerFeatures.
+struct RegisterLimits {
+    int64_t inOrderFeatures, registerFeatures;
+};
+
+// Runs iterations tFirst .. tLast in registers and returns true, or returns
+// false, having run nothing, when M is beyond the limits.
+template <int InOrderW, int CertifiedW, class Steps>
+ALWAYS_INLINE bool runInRegisters(RunState& r, int32_t tFirst, int32_t tLast,
+                                  RegisterLimits limits) {
+    const int64_t M = r.M;
+    if (M < 1 || M > limits.registerFeatures) return false;
+    switch (M) {  // up to 8 features: every width up to InOrderW fits
+        case 1: fewFeatures<InOrderW, Steps, 1>(r, tFirst, tLast); return true;
+        case 2: fewFeatures<InOrderW, Steps, 2>(r, tFirst, tLast); return true;
+        case 3: fewFeatures<InOrderW, Steps, 3>(r, tFirst, tLast); return true;
+        case 4: fewFeatures<InOrderW, Steps, 4>(r, tFirst, tLast); return true;
+        case 5: fewFeatures<InOrderW, Steps, 5>(r, tFirst, tLast); return true;
+        case 6: fewFeatures<InOrderW, Steps, 6>(r, tFirst, tLast); return true;
+        case 7: fewFeatures<InOrderW, Steps, 7>(r, tFirst, tLast); return true;
+        case 8: fewFeatures<InOrderW, Steps, 8>(r, tFirst, tLast); return true;
+        default: break;
+    }
+    if (M <= limits.inOrderFeatures)
+        return vectorsOf<InOrderW, true, Steps>((M + InOrderW - 1) / InOrderW, r, tFirst, tLast);
+    return vectorsOf<CertifiedW, false, Steps>((M + CertifiedW - 1) / CertifiedW, r, tFirst,
+                                               tLast);
+}
+
+}  // namespace
+}  // namespace pellumar
+
+#endif
