@@ -252,35 +252,34 @@ struct ScalarSteps {
 };
 
 #if defined(PELLUMAR_LANES)
-// The same in W lanes, Sqrt::of being the instruction's correctly rounded
-// square root. kStepBlock is a multiple of W, so whole vectors fit. Not
-// always_inline: Sqrt::of carries its instruction's target, which this
-// template cannot; each path's fill, compiled for its target, flattens both
-// into itself.
-template <int W, class Sqrt>
-inline void fillSteps(StepBlock& b, int32_t tFirst, int count, double eta0,
-                             double lambda) {
-    typedef Lanes<W> L;
-    typedef typename L::V V;
-    const V ones = L::splat(1.0), eta0s = L::splat(eta0), lambdas = L::splat(lambda);
-    V tD;
-    for (int j = 0; j < W; ++j) tD[j] = static_cast<double>(int64_t{tFirst} + j);
-    for (int i = 0; i < count; i += W, tD += L::splat(W)) {
-        const V step = eta0s / Sqrt::of(tD);
-        L::store(b.tD + i, tD);
-        L::store(b.step + i, step);
-        L::store(b.decay + i, ones - step * lambdas);
-        L::store(b.previous + i, tD - ones);
-    }
-}
+// The same in W lanes, SQRT(v) being the instruction's correctly rounded
+// square root of the vector v. A macro, not a template: each path's fill
+// must be compiled for that path's target as a whole, and a template can't
+// carry a target. kStepBlock is a multiple of W, so whole vectors fit.
+// It calls no function of another target with vectors (clang refuses such
+// calls): a vector plus a scalar broadcasts the scalar, memcpy stores.
+#define PELLUMAR_FILL_STEPS(W, SQRT)                                                   \
+    do {                                                                           \
+        typedef typename VectorOf<W>::V V;                                         \
+        const V zeros = {};                                                        \
+        const V ones = zeros + 1.0, eta0s = zeros + eta0, lambdas = zeros + lambda; \
+        V tD;                                                                      \
+        for (int j = 0; j < W; ++j) tD[j] = static_cast<double>(int64_t{tFirst} + j); \
+        for (int i = 0; i < count; i += W, tD += static_cast<double>(W)) {         \
+            const V step = eta0s / SQRT(tD);                                       \
+            const V decay = ones - step * lambdas, previous = tD - ones;           \
+            std::memcpy(b.tD + i, &tD, sizeof tD);                                 \
+            std::memcpy(b.step + i, &step, sizeof step);                           \
+            std::memcpy(b.decay + i, &decay, sizeof decay);                        \
+            std::memcpy(b.previous + i, &previous, sizeof previous);               \
+        }                                                                          \
+    } while (false)
 #endif
 
 // How each path runs in registers (register_run.h): up to how many features
 // the margins come from the in-order sum, and up to how many the weights
 // stay in registers at all. Measured (doc/PERFORMANCE.md).
-constexpr RegisterLimits kPortableLimits = {8, 8}, kSse2Limits = {16, 16},
-                         kAvx2Limits = {32, 32}, kAvx512Limits = {32, 64},
-                         kNeonLimits = {16, 16};
+constexpr RegisterLimits kPortableLimits = {8, 8};
 
 void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
     if (!runInRegisters<1, 1, ScalarSteps>(r, tFirst, tLast, kPortableLimits))
@@ -289,14 +288,16 @@ void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
 
 #if defined(PELLUMAR_LANES) && defined(__x86_64__)
 #define PELLUMAR_X86_LANES 1
-struct Sqrt2 {
-    static inline v2d of(const v2d& v) {
-        return reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)));
-    }
-};
+constexpr RegisterLimits kSse2Limits = {16, 16}, kAvx2Limits = {32, 32}, kAvx512Limits = {32, 64};
+
+// Each fill is a template on its width only so that clang checks the vector
+// types of its calls where it is instantiated, inside its target, as it does
+// for the passes.
 struct Sse2Steps {
+    template <int W = 2>
     static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
-        fillSteps<2, Sqrt2>(b, tFirst, count, eta0, lambda);
+#define PELLUMAR_SQRT2(v) reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)))
+        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT2);
     }
 };
 void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
@@ -304,15 +305,12 @@ void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
         iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 
-struct Sqrt4 {
-    __attribute__((target("avx"))) static inline v4d of(const v4d& v) {
-        return reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)));
-    }
-};
 struct Avx2Steps {
-    __attribute__((target("avx2"), flatten)) static void fill(StepBlock& b, int32_t tFirst, int count,
+    template <int W = 4>
+    __attribute__((target("avx2"))) static void fill(StepBlock& b, int32_t tFirst, int count,
                                                      double eta0, double lambda) {
-        fillSteps<4, Sqrt4>(b, tFirst, count, eta0, lambda);
+#define PELLUMAR_SQRT4(v) reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)))
+        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT4);
     }
 };
 __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, int32_t tLast) {
@@ -320,32 +318,33 @@ __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, in
         iterate<VectorPass<4>>(r, tFirst, tLast);
 }
 
-struct Sqrt8 {
-    __attribute__((target("avx512f"))) static inline v8d of(const v8d& v) {
-        return reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)));
-    }
-};
+// AVX-512 with its 256-bit forms too (AVX512VL): four lanes in any of 32
+// registers, which hold a short column's weights and average where AVX2's 16
+// would spill them.
 struct Avx512Steps {
-    __attribute__((target("avx512f,avx512vl"), flatten)) static void fill(StepBlock& b, int32_t tFirst, int count,
-                                                        double eta0, double lambda) {
-        fillSteps<8, Sqrt8>(b, tFirst, count, eta0, lambda);
+    template <int W = 8>
+    __attribute__((target("avx512f,avx512vl"))) static void fill(StepBlock& b, int32_t tFirst,
+                                                                 int count, double eta0,
+                                                                 double lambda) {
+#define PELLUMAR_SQRT8(v) \
+    reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)))
+        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT8);
     }
 };
 __attribute__((target("avx512f,avx512vl"))) void iterateAvx512(RunState& r, int32_t tFirst,
-                                                      int32_t tLast) {
+                                                                int32_t tLast) {
     if (!runInRegisters<4, 8, Avx512Steps>(r, tFirst, tLast, kAvx512Limits))
         iterate<VectorPass<8>>(r, tFirst, tLast);
 }
 #elif defined(PELLUMAR_LANES)
 #define PELLUMAR_ARM_LANES 1
-struct SqrtNeon {
-    static inline v2d of(const v2d& v) {
-        return reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)));
-    }
-};
+constexpr RegisterLimits kNeonLimits = {16, 16};
+
 struct NeonSteps {
+    template <int W = 2>
     static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
-        fillSteps<2, SqrtNeon>(b, tFirst, count, eta0, lambda);
+#define PELLUMAR_SQRT_NEON(v) reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)))
+        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT_NEON);
     }
 };
 void iterateNeon(RunState& r, int32_t tFirst, int32_t tLast) {
