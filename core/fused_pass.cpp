@@ -281,9 +281,19 @@ struct ScalarSteps {
 // stay in registers at all. Measured (doc/PERFORMANCE.md).
 constexpr RegisterLimits kPortableLimits = {8, 8};
 
+// Each path's register kernels sit in a function of their own (NOINLINE),
+// so that the general loop beside them compiles exactly as it did alone.
+#if defined(__GNUC__)
+#define NOINLINE __attribute__((noinline))
+#else
+#define NOINLINE
+#endif
+
+NOINLINE bool registersPortable(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegisters<1, 1, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
+}
 void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!runInRegisters<1, 1, ScalarSteps>(r, tFirst, tLast, kPortableLimits))
-        iterate<PortablePass>(r, tFirst, tLast);
+    if (!registersPortable(r, tFirst, tLast)) iterate<PortablePass>(r, tFirst, tLast);
 }
 
 #if defined(PELLUMAR_LANES) && defined(__x86_64__)
@@ -300,9 +310,11 @@ struct Sse2Steps {
         PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT2);
     }
 };
+NOINLINE bool registersSse2(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegisters<2, 2, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
+}
 void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!runInRegisters<2, 2, Sse2Steps>(r, tFirst, tLast, kSse2Limits))
-        iterate<VectorPass<2>>(r, tFirst, tLast);
+    if (!registersSse2(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 
 struct Avx2Steps {
@@ -313,9 +325,12 @@ struct Avx2Steps {
         PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT4);
     }
 };
+__attribute__((target("avx2"))) NOINLINE bool registersAvx2(RunState& r, int32_t tFirst,
+                                                              int32_t tLast) {
+    return runInRegisters<4, 4, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
+}
 __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!runInRegisters<4, 4, Avx2Steps>(r, tFirst, tLast, kAvx2Limits))
-        iterate<VectorPass<4>>(r, tFirst, tLast);
+    if (!registersAvx2(r, tFirst, tLast)) iterate<VectorPass<4>>(r, tFirst, tLast);
 }
 
 // AVX-512 with its 256-bit forms too (AVX512VL): four lanes in any of 32
@@ -331,10 +346,14 @@ struct Avx512Steps {
         PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT8);
     }
 };
-__attribute__((target("avx512f,avx512vl"))) void iterateAvx512(RunState& r, int32_t tFirst,
-                                                                int32_t tLast) {
-    if (!runInRegisters<4, 8, Avx512Steps>(r, tFirst, tLast, kAvx512Limits))
-        iterate<VectorPass<8>>(r, tFirst, tLast);
+__attribute__((target("avx512f,avx512vl"))) NOINLINE bool registersAvx512(RunState& r,
+                                                                          int32_t tFirst,
+                                                                          int32_t tLast) {
+    return runInRegisters<4, 8, Avx512Steps>(r, tFirst, tLast, kAvx512Limits);
+}
+__attribute__((target("avx512f"))) void iterateAvx512(RunState& r, int32_t tFirst,
+                                                      int32_t tLast) {
+    if (!registersAvx512(r, tFirst, tLast)) iterate<VectorPass<8>>(r, tFirst, tLast);
 }
 #elif defined(PELLUMAR_LANES)
 #define PELLUMAR_ARM_LANES 1
@@ -347,9 +366,11 @@ struct NeonSteps {
         PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT_NEON);
     }
 };
+NOINLINE bool registersNeon(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegisters<2, 2, NeonSteps>(r, tFirst, tLast, kNeonLimits);
+}
 void iterateNeon(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!runInRegisters<2, 2, NeonSteps>(r, tFirst, tLast, kNeonLimits))
-        iterate<VectorPass<2>>(r, tFirst, tLast);
+    if (!registersNeon(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 #endif
 
