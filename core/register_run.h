@@ -9,7 +9,6 @@
 
 #include "exact_arithmetic.h"
 #include "fused_pass.h"
-#include "hinge.h"
 #include "lanes.h"
 #include "margin_decision.h"
 #include "prefetch.h"

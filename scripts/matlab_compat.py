@@ -455,16 +455,7 @@ class Scanner:
         always true), checking its parts where they are evaluated: after &&
         only where the left side may be true, after || only where it may be
         false."""
-        parts, depth, start = [], 0, 0
-        for k, token in enumerate(tokens):
-            if token.text in ('(', '[', '{'):
-                depth += 1
-            elif token.text in (')', ']', '}'):
-                depth -= 1
-            elif depth == 0 and token.kind == 'op' and token.text in ('||', '|'):
-                parts.append(tokens[start:k])
-                start = k + 1
-        parts.append(tokens[start:])
+        parts = split(tokens, ('||', '|'))
         if len(parts) > 1:
             possible, always = NONE, NONE
             for part in parts:
@@ -474,16 +465,7 @@ class Scanner:
         return self.conjunction(tokens, hosts)
 
     def conjunction(self, tokens, hosts):
-        parts, depth, start = [], 0, 0
-        for k, token in enumerate(tokens):
-            if token.text in ('(', '[', '{'):
-                depth += 1
-            elif token.text in (')', ']', '}'):
-                depth -= 1
-            elif depth == 0 and token.kind == 'op' and token.text in ('&&', '&'):
-                parts.append(tokens[start:k])
-                start = k + 1
-        parts.append(tokens[start:])
+        parts = split(tokens, ('&&', '&'))
         possible, always = BOTH, BOTH
         for part in parts:
             p, a = self.unary(part, hosts & possible)
@@ -522,6 +504,21 @@ def operand(token):
     """Whether TOKEN ends an operand (so that ' after it is a transpose)."""
     return token is not None and (token.kind in ('name', 'number') or
                                   token.text in (')', ']', '}', "'", ".'"))
+
+
+def split(tokens, operators):
+    """TOKENS cut at the given operators outside brackets."""
+    parts, depth, start = [], 0, 0
+    for k, token in enumerate(tokens):
+        if token.text in ('(', '[', '{'):
+            depth += 1
+        elif token.text in (')', ']', '}'):
+            depth -= 1
+        elif depth == 0 and token.kind == 'op' and token.text in operators:
+            parts.append(tokens[start:k])
+            start = k + 1
+    parts.append(tokens[start:])
+    return parts
 
 
 def closing(tokens, k):
