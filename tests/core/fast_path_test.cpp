@@ -287,6 +287,36 @@ TEST(RunIterations, StretchesOnChangingPathsCarryTheRunOn) {
     }
 }
 
+// Iterations just below 2^31, where the step numbers computed ahead for a
+// block of iterations come from the largest counts: every path, register
+// kernels and the general pass, from weights already trained, against the
+// plain steps.
+TEST(RunIterations, DeepIterationsMatchThePlainSteps) {
+    std::mt19937_64 rng(34);
+    const int32_t last = INT32_MAX, first = INT32_MAX - 150;
+    for (int32_t M : {3, 13, 40, 100}) {
+        const Problem p = randomProblem(rng, M, 7, 1.0);
+        std::vector<double> w0(M), wbar0(M);
+        for (int32_t k = 0; k < M; ++k) {
+            w0[k] = 0.01 * (k % 5) - 0.02;
+            wbar0[k] = 0.005 * (k % 3);
+        }
+        std::vector<double> wantW = w0, wantWbar = wbar0;
+        reference::iterate(p.X, p.y, 1e-3, first, last, 0.5, M, p.N, p.order, wantW, wantWbar);
+        for (VectorPath path : availablePaths()) {
+            std::vector<double> w = w0, wbar = wbar0;
+            pellumar::RunState run(p.X.data(), p.y.data(), 1e-3, 0.5, last, M, p.N, p.order.data(),
+                                   w.data(), wbar.data());
+            run.now = first % p.N;
+            run.next = (first + 1) % p.N;
+            run.later = static_cast<int32_t>((int64_t{first} + run.ahead) % p.N);
+            pellumar::runIterations(path, run, first, last);
+            EXPECT_TRUE(SameBits(w, wantW) && SameBits(wbar, wantWbar))
+                << pellumar::vectorPathName(path) << " M=" << M;
+        }
+    }
+}
+
 // The trial switches paths between iterations of one run: two warm-up blocks
 // on the widest, A B B A over four timed blocks, then the faster for good.
 // The weights must not notice.

@@ -53,12 +53,13 @@ private:
     uint32_t state_;
 };
 
-// The averaged weights after T iterations visiting order[t % N].
-inline std::vector<double> train(const std::vector<double>& X, const std::vector<double>& y,
-                                 double lambda, int64_t T, double eta0, int64_t M, int64_t N,
-                                 const std::vector<int32_t>& order) {
-    std::vector<double> w(M, 0.0), wbar(M, 0.0);
-    for (int64_t t = 1; t <= T; ++t) {
+// Iterations tFirst .. tLast visiting order[t % N], on the weights w and
+// their average wbar as they stand before iteration tFirst.
+inline void iterate(const std::vector<double>& X, const std::vector<double>& y, double lambda,
+                    int64_t tFirst, int64_t tLast, double eta0, int64_t M, int64_t N,
+                    const std::vector<int32_t>& order, std::vector<double>& w,
+                    std::vector<double>& wbar) {
+    for (int64_t t = tFirst; t <= tLast; ++t) {
         int64_t f = order[t % N];
         double tD = static_cast<double>(t);
         double root = std::sqrt(tD);
@@ -91,6 +92,14 @@ inline std::vector<double> train(const std::vector<double>& X, const std::vector
             wbar[k] = sum / tD;
         }
     }
+}
+
+// The averaged weights after T iterations visiting order[t % N].
+inline std::vector<double> train(const std::vector<double>& X, const std::vector<double>& y,
+                                 double lambda, int64_t T, double eta0, int64_t M, int64_t N,
+                                 const std::vector<int32_t>& order) {
+    std::vector<double> w(M, 0.0), wbar(M, 0.0);
+    iterate(X, y, lambda, 1, T, eta0, M, N, order, w, wbar);
     // The result's NaNs, whatever their sign and payload, as the one quiet NaN.
     for (int64_t k = 0; k < M; ++k) {
         if (wbar[k] != wbar[k]) {
