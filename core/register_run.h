@@ -144,14 +144,16 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
         const V decay = L::splat(block.decay[i]), step = L::splat(block.step[i]);
         if (side == MarginSide::Below) {
             const V y = L::splat(yf);
-            Unrolled<NV>::run([&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - step * (-(y * x[v])); });
+            Unrolled<NV>::run(
+                [&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - step * (-(y * x[v])); });
         } else {
             const V moved = L::splat(block.step[i] * 0.0);
             Unrolled<NV>::run([&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - moved; });
         }
         if (NV > 1) w[NV - 1] = L::keep(w[NV - 1], mask);
         const V previous = L::splat(block.previous[i]), tD = L::splat(block.tD[i]);
-        Unrolled<NV>::run([&](int v) INLINE_LAMBDA { wbar[v] = (previous * wbar[v] + w[v]) / tD; });
+        Unrolled<NV>::run(
+            [&](int v) INLINE_LAMBDA { wbar[v] = (previous * wbar[v] + w[v]) / tD; });
 
         if (t <= lastPrefetched) {
             const int32_t fLater = order[later];
