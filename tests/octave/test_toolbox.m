@@ -117,6 +117,19 @@ check(all(accuracies == 1) && result.Best.Lambda == 1e-3 && result.Best.Passes =
       'all settings tie at 1: the larger lambda, then the fewer passes');
 check(numel(regexp(output, '\d+ left', 'match')) == 4 && ...
       result.Model.Lambda == result.Best.Lambda, 'one progress line per setting; Model has the best setting');
+% 'Parallel' runs the same parfor in order here: the same folds from the same
+% random state, and nothing printed without 'Verbose'.
+rand('twister', 7);
+quiet = evalc(['parallel = pellumar_search(Xs, labels, ''Lambda'', 1e-3, ''Passes'', 2, ' ...
+               '''Folds'', 3, ''Verbose'', false, ''Parallel'', true);']);
+check(isempty(quiet) && isequal(parallel.Folds, result.Folds) && parallel.Best.Accuracy > 0.9, ...
+      'Parallel: same folds, silent without Verbose');
+% T is floor(Passes * N); a feature constant in training keeps a scale of 1,
+% so that new data with other values in it still get finite scores.
+model = pellumar_train([Xs; 5 * ones(1, 105)], labels, 'Passes', 0.5, 'Standardize', true);
+[~, scores] = pellumar_predict(model, [Xs(:, 1:4); 1 2 3 4]);
+check(model.Iterations == 52 && model.Scale(3) == 1 && all(isfinite(scores(:))), ...
+      'fractional passes and a constant feature');
 
 % Standardisation fitted on the training folds alone. One huge value in one
 % sample: the fold it is tested in must train on the other fold's own,
