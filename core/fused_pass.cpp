@@ -260,7 +260,7 @@ struct ScalarSteps {
 // calls): a vector plus a scalar broadcasts the scalar, memcpy stores.
 #define PELLUMAR_FILL_STEPS(W, SQRT)                                                   \
     do {                                                                           \
-        typedef typename VectorOf<W>::V V;                                         \
+        typedef VectorOf<W>::V V;                                                  \
         const V zeros = {};                                                        \
         const V ones = zeros + 1.0, eta0s = zeros + eta0, lambdas = zeros + lambda; \
         V tD;                                                                      \
@@ -300,14 +300,10 @@ void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
 #define PELLUMAR_X86_LANES 1
 constexpr RegisterLimits kSse2Limits = {16, 16}, kAvx2Limits = {32, 32}, kAvx512Limits = {32, 64};
 
-// Each fill is a template on its width only so that clang checks the vector
-// types of its calls where it is instantiated, inside its target, as it does
-// for the passes.
 struct Sse2Steps {
-    template <int W = 2>
     static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
 #define PELLUMAR_SQRT2(v) reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)))
-        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT2);
+        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT2);
     }
 };
 NOINLINE bool registersSse2(RunState& r, int32_t tFirst, int32_t tLast) {
@@ -318,11 +314,10 @@ void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
 }
 
 struct Avx2Steps {
-    template <int W = 4>
     __attribute__((target("avx2"))) static void fill(StepBlock& b, int32_t tFirst, int count,
                                                      double eta0, double lambda) {
 #define PELLUMAR_SQRT4(v) reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)))
-        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT4);
+        PELLUMAR_FILL_STEPS(4, PELLUMAR_SQRT4);
     }
 };
 __attribute__((target("avx2"))) NOINLINE bool registersAvx2(RunState& r, int32_t tFirst,
@@ -337,13 +332,12 @@ __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, in
 // registers, which hold a short column's weights and average where AVX2's 16
 // would spill them.
 struct Avx512Steps {
-    template <int W = 8>
     __attribute__((target("avx512f,avx512vl"))) static void fill(StepBlock& b, int32_t tFirst,
                                                                  int count, double eta0,
                                                                  double lambda) {
 #define PELLUMAR_SQRT8(v) \
     reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)))
-        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT8);
+        PELLUMAR_FILL_STEPS(8, PELLUMAR_SQRT8);
     }
 };
 __attribute__((target("avx512f,avx512vl"))) NOINLINE bool registersAvx512(RunState& r,
@@ -360,10 +354,9 @@ __attribute__((target("avx512f"))) void iterateAvx512(RunState& r, int32_t tFirs
 constexpr RegisterLimits kNeonLimits = {16, 16};
 
 struct NeonSteps {
-    template <int W = 2>
     static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
 #define PELLUMAR_SQRT_NEON(v) reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)))
-        PELLUMAR_FILL_STEPS(W, PELLUMAR_SQRT_NEON);
+        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT_NEON);
     }
 };
 NOINLINE bool registersNeon(RunState& r, int32_t tFirst, int32_t tLast) {

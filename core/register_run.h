@@ -138,8 +138,8 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
         MarginSide side = !InOrder && haveEstimate
                               ? marginSide(estimate.dot, estimate.absSum, M, yf)
                               : MarginSide::Unsure;
-        if (side == MarginSide::Unsure)
-            side = inOrder() * yf < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
+        if (side == MarginSide::Unsure)  // a NaN margin is not below
+            side = inOrder() * yf < 1.0 ? MarginSide::Below : MarginSide::NotBelow;
 
         const V decay = L::splat(block.decay[i]), step = L::splat(block.step[i]);
         if (side == MarginSide::Below) {

@@ -33,7 +33,7 @@ from collections import namedtuple
 HERE = os.path.dirname(os.path.abspath(__file__))
 MATLAB, OCTAVE = 'MATLAB R2018a', 'Octave 6.1'
 BOTH, NONE = frozenset((MATLAB, OCTAVE)), frozenset()
-ONLY_OCTAVE, ONLY_MATLAB = frozenset((OCTAVE,)), frozenset((MATLAB,))
+ONLY_OCTAVE = frozenset((OCTAVE,))
 
 Entry = namedtuple('Entry', 'kind name matlab octave functions')
 Token = namedtuple('Token', 'kind text line space')  # kind: name number string op word
