@@ -2,7 +2,7 @@
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-valgrind test-octave test-soak octave demo \
-        test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox fuzz \
+        test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
         test-fuzz check-matlab deps clean
 
 SHELL      := /bin/bash
@@ -188,6 +188,12 @@ bench:
 	gnuplot -e "dir='$(BUILD)/bench'; columns=$$(head -1 $(BUILD)/bench/ratios.dat | grep -o '"[^"]*"' | wc -l)" \
 	  bench/speed.gp && echo "speed plot: $(BUILD)/bench/speed.png"; \
 	exit $$status
+
+# This tree's run against the core of commit BASE, built alike and run in
+# alternating rounds in one sitting (scripts/versus.sh). For reading.
+BASE ?= HEAD
+versus:
+	scripts/versus.sh $(BASE)
 
 # What pellumar_train and pellumar_search add to the module's own calls, on
 # Fashion-MNIST and the breast-cancer data (for reading, like bench).
