@@ -12,9 +12,11 @@ lacks is reported wherever it is, Octave-only branches included. Only calls of
 functions may differ between the hosts, inside a branch that the other host
 never enters. The scan follows which host can reach each statement through
 the guards on exist('OCTAVE_VERSION', 'builtin'): plain, in parentheses,
-negated (the else branch is then Octave's), compared with 0, in an elseif,
-joined by && to other tests, or held in a variable. A condition that MATLAB
-can also satisfy (exist(...) || other) guards nothing.
+negated (the else branch is then Octave's), compared with a number (~= 0,
+~= 5, == 5, > 0, >= 1, either way round), in an elseif, joined by && to other
+tests, or held in a variable. Each guard is worked out from the value exist
+returns in each host, 5 in Octave and 0 in MATLAB. A condition that MATLAB can
+also satisfy (exist(...) || other) guards nothing.
 
 A name assigned in the file (on the left of =, a parameter or output of a
 function, a for or catch variable, a global or persistent) is a variable from
@@ -25,6 +27,7 @@ given files call: put in a private/ folder beside the files, the stand-ins make
 every other call of such a function fail in Octave as it would in MATLAB
 R2018a, without touching Octave's own.
 """
+import operator
 import os
 import re
 import sys
@@ -34,6 +37,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 MATLAB, OCTAVE = 'MATLAB R2018a', 'Octave 6.1'
 BOTH, NONE = frozenset((MATLAB, OCTAVE)), frozenset()
 ONLY_OCTAVE = frozenset((OCTAVE,))
+# What exist('OCTAVE_VERSION') and exist('OCTAVE_VERSION', 'builtin') return
+# in each host: 5 means "a built-in function", which OCTAVE_VERSION is in
+# Octave; 0 means "no such name", as in MATLAB. A guard is any test of that
+# value, so the scan evaluates the test with each host's value in turn.
+EXIST_OCTAVE_VERSION = {MATLAB: 0, OCTAVE: 5}
+UNKNOWN = {MATLAB: None, OCTAVE: None}  # a value the scan cannot know before run time
+COMPARISONS = {'==': operator.eq, '~=': operator.ne, '!=': operator.ne, '<': operator.lt,
+               '<=': operator.le, '>': operator.gt, '>=': operator.ge}
 
 Entry = namedtuple('Entry', 'kind name matlab octave functions')
 Token = namedtuple('Token', 'kind text line space')  # kind: name number string op word
@@ -124,7 +135,7 @@ class Scanner:
         self.octave_calls = set()  # functions R2018a lacks, called where only Octave goes
         self.blocks = []
         self.variables = set()
-        self.guards = {}           # variable -> (hosts it may be true in, hosts it is always true in)
+        self.guards = {}           # variable -> its value in each host (None: unknown)
 
     # Reporting -------------------------------------------------------------
     def report(self, line, message):
@@ -309,13 +320,13 @@ class Scanner:
         hosts = self.context()
         top = self.blocks[-1] if self.blocks else None
         if word == 'if':
-            possible, always = self.condition(tokens[1:], hosts)
+            possible, always = truth(self.condition(tokens[1:], hosts))
             block = Block('if', possible)
             block.excluded = always
             self.blocks.append(block)
         elif word == 'elseif' and top and top.kind == 'if':
             outer = self.context_below()
-            possible, always = self.condition(tokens[1:], outer - top.excluded)
+            possible, always = truth(self.condition(tokens[1:], outer - top.excluded))
             top.hosts = possible - top.excluded
             top.excluded = top.excluded | always
         elif word == 'else' and top and top.kind == 'if':
@@ -409,10 +420,11 @@ class Scanner:
             targets = [left[0].text] if left[0].kind == 'name' else []
             self.variables.update(targets)
             self.expression(left[1:], hosts)
-        possible, always = self.condition(right, hosts)
+        values = self.condition(right, hosts)
         for name in targets:
-            if len(targets) == 1 and (possible != BOTH or always):
-                self.guards[name] = (possible, always)
+            # Kept only when the hosts' values differ: then the variable guards.
+            if len(targets) == 1 and values[MATLAB] != values[OCTAVE]:
+                self.guards[name] = values
             else:
                 self.guards.pop(name, None)
 
@@ -451,53 +463,75 @@ class Scanner:
                     self.syntax(token.line, 'name-value-assignment')
 
     def condition(self, tokens, hosts):
-        """(hosts in which the condition may be true, hosts in which it is
-        always true), checking its parts where they are evaluated: after &&
-        only where the left side may be true, after || only where it may be
+        """The condition's value in each host (None where it cannot be known
+        before run time), checking its parts where they are evaluated: after
+        && only where the left side may be true, after || only where it may be
         false."""
         parts = split(tokens, ('||', '|'))
-        if len(parts) > 1:
-            possible, always = NONE, NONE
-            for part in parts:
-                p, a = self.conjunction(part, hosts - always)
-                possible, always = possible | p, always | a
-            return possible, always
-        return self.conjunction(tokens, hosts)
+        if len(parts) == 1:
+            return self.conjunction(tokens, hosts)
+        values = {host: 0 for host in BOTH}
+        for part in parts:
+            value = self.conjunction(part, hosts - truth(values)[1])
+            values = {h: 1 if true(values[h]) or true(value[h]) else
+                      None if values[h] is None or value[h] is None else 0 for h in BOTH}
+        return values
 
     def conjunction(self, tokens, hosts):
         parts = split(tokens, ('&&', '&'))
-        possible, always = BOTH, BOTH
+        if len(parts) == 1:
+            return self.unary(tokens, hosts)
+        values = {host: 1 for host in BOTH}
         for part in parts:
-            p, a = self.unary(part, hosts & possible)
-            possible, always = possible & p, always & a
-        return possible, always
+            value = self.unary(part, hosts & truth(values)[0])
+            values = {h: 0 if values[h] == 0 or value[h] == 0 else
+                      None if values[h] is None or value[h] is None else 1 for h in BOTH}
+        return values
 
     def unary(self, tokens, hosts):
         if tokens and tokens[0].text in ('~', '!'):
-            p, a = self.unary(tokens[1:], hosts)
-            return BOTH - a, BOTH - p
+            values = self.unary(tokens[1:], hosts)
+            return {h: None if v is None else int(v == 0) for h, v in values.items()}
         if len(tokens) > 2 and tokens[0].text == '(' and closing(tokens, 0) == len(tokens) - 1:
             return self.condition(tokens[1:-1], hosts)
         self.expression(tokens, hosts)
-        return self.guard(tokens)
+        parts = split(tokens, COMPARISONS)
+        if len(parts) == 1:
+            return self.value(tokens, numbers=False)
+        if len(parts) == 2:
+            test = COMPARISONS[tokens[len(parts[0])].text]
+            left, right = self.value(parts[0]), self.value(parts[1])
+            return {h: None if left[h] is None or right[h] is None else int(test(left[h], right[h]))
+                    for h in BOTH}
+        return dict(UNKNOWN)
 
-    def guard(self, tokens):
-        """The hosts of a test of exist('OCTAVE_VERSION'[, 'builtin']), of a
-        variable holding one, or of either compared with 0."""
+    def value(self, tokens, numbers=True):
+        """What TOKENS hold in each host, where the scan can tell: the call
+        exist('OCTAVE_VERSION'[, 'builtin']), a variable holding a guard, or
+        (with NUMBERS, as one side of a comparison) a number."""
         texts = [t.text for t in tokens]
-        compare = None
-        if len(texts) >= 2 and texts[-2] in ('~=', '!=', '>', '==') and texts[-1] in ('0', '5'):
-            compare, texts = texts[-2:], texts[:-2]
-        if texts[:3] == ['exist', '(', 'OCTAVE_VERSION'] and texts[-1] == ')' and \
-                texts[3:-1] in ([], [',', 'builtin']):
-            result = (ONLY_OCTAVE, ONLY_OCTAVE)
-        elif len(texts) == 1 and texts[0] in self.guards:
-            result = self.guards[texts[0]]
-        else:
-            return BOTH, NONE
-        if compare == ['==', '0']:
-            return BOTH - result[1], BOTH - result[0]
-        return result
+        if texts[:3] == ['exist', '(', 'OCTAVE_VERSION'] and tokens[2].kind == 'string' and \
+                texts[-1] == ')' and texts[3:-1] in ([], [',', 'builtin']):
+            return dict(EXIST_OCTAVE_VERSION)
+        if len(tokens) == 1 and texts[0] in self.guards:
+            return dict(self.guards[texts[0]])
+        if numbers and len(tokens) == 1 and tokens[0].kind == 'number':
+            try:
+                return {host: float(texts[0]) for host in BOTH}
+            except ValueError:  # 0xFF, 1d3, 2i: not worth reading
+                pass
+        return dict(UNKNOWN)
+
+
+def true(value):
+    return value is not None and value != 0
+
+
+def truth(values):
+    """(hosts in which a condition of these VALUES may be true, hosts in which
+    it is always true)."""
+    return (frozenset(h for h, v in values.items() if v is None or v != 0),
+            frozenset(h for h, v in values.items() if true(v)))
 
 
 def operand(token):

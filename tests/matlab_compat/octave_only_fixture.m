@@ -62,6 +62,7 @@ function octave_only_fixture(x)
   m = strftime('%Y', localtime(time()));  % flagged
   rename('a', 'b'); usleep(10);           % flagged
   if exist('OCTAVE_VERSION', 'builtin') && x || y, printf('both\n'); end  % flagged
+  if exist('OCTAVE_VERSION', 'builtin') ~= 5, puts(t); end  % MATLAB's branch: flagged
   % MATLAB code that the scan must not report: variables named like
   % Octave's functions, and the other ways of writing a guard.
   [rows, cols] = size(y);
@@ -82,6 +83,14 @@ function octave_only_fixture(x)
   end
   isOctave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
   if isOctave, graphics_toolkit('gnuplot'); else, m = contains(t, 'p'); end
+  % exist gives 5 in Octave and 0 in MATLAB: each comparison below is read by
+  % those values, whichever side the call is on.
+  if exist('OCTAVE_VERSION', 'builtin') ~= 5, m = contains(t, 'p'); else, fflush(stdout); end
+  if exist('OCTAVE_VERSION', 'builtin') >= 1, fflush(stdout); else, m = contains(t, 'p'); end
+  if 5 == exist('OCTAVE_VERSION', 'builtin'), fflush(stdout); else, m = contains(t, 'p'); end
+  if 0 < exist('OCTAVE_VERSION'), fflush(stdout); else, m = contains(t, 'p'); end
+  found = exist('OCTAVE_VERSION', 'builtin');
+  if found ~= 5, m = contains(t, 'p'); elseif found >= 1, fflush(stdout); end
   try
     m = 1;
   catch e
