@@ -194,10 +194,13 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
         const double* x = r.column(f);
         const double yf = r.y[f];
 
-        MarginSide side = r.haveEstimate ? marginSide(r.estimate.dot, r.estimate.absSum, r.M, yf)
+        MarginSide side = r.haveEstimate ? marginSide(r.estimate.dot, r.estimate.absSum,
+                                                      r.M + (r.bias ? 1 : 0), yf)
                                          : MarginSide::Unsure;
         if (side == MarginSide::Unsure) {
-            const double margin = dotInOrder(r.w, x, static_cast<int32_t>(r.M)) * yf;
+            double dot = dotInOrder(r.w, x, static_cast<int32_t>(r.M));
+            if (r.bias) dot = dot + r.w[r.M] * 1.0;  // the bias term, last in index order
+            const double margin = dot * yf;
             side = margin < 1.0 ? MarginSide::Below : MarginSide::NotBelow;  // NaN: not below
         }
 
@@ -227,6 +230,17 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
             Pass::template run<true, false>(w, wbar, x, xNext, xAfter, M, s);
         } else {
             Pass::template run<false, false>(w, wbar, x, xNext, xAfter, M, s);
+        }
+        if (r.bias) {
+            // Feature M, of value 1.0, as updateOne() updates a stored one;
+            // its term joins the next sample's estimate.
+            static const double one = 1.0;
+            updateOne(w + M, wbar + M, &one, 0, s, s.step * 0.0);
+            if (xNext) {
+                const double term = w[M] * one;
+                r.estimate.dot += term;
+                r.estimate.absSum += std::fabs(term);
+            }
         }
         if (++r.now == r.N) r.now = 0;
         if (++r.next == r.N) r.next = 0;
@@ -427,9 +441,10 @@ const char* vectorPathName(VectorPath path) {
 }
 
 RunState::RunState(const double* X_, const double* y_, double lambda_, double eta0_, int32_t T_,
-                   int64_t M_, int32_t N_, const int32_t* order_, double* w_, double* wbar_)
-    : X(X_), y(y_), lambda(lambda_), eta0(eta0_), T(T_), M(M_), N(N_), order(order_), w(w_),
-      wbar(wbar_), ahead(samplesAhead(M_)), now(1 % N_), next(2 % N_),
+                   int64_t M_, int32_t N_, const int32_t* order_, double* w_, double* wbar_,
+                   bool bias_)
+    : X(X_), y(y_), lambda(lambda_), eta0(eta0_), T(T_), M(M_), N(N_), order(order_),
+      bias(bias_), w(w_), wbar(wbar_), ahead(samplesAhead(M_)), now(1 % N_), next(2 % N_),
       later(static_cast<int32_t>((1 + static_cast<int64_t>(ahead)) % N_)) {}
 
 void runIterations(VectorPath path, RunState& run, int32_t tFirst, int32_t tLast) {

@@ -42,18 +42,24 @@ int64_t registerFeatures(VectorPath path);
 
 // A run between two of its iterations: its inputs, its working vectors and
 // what the next iteration needs. Constructed ready for iteration 1 on
-// working vectors of M zeros (N >= 1).
+// working vectors of zeros (N >= 1).
+//
+// With bias, every sample has one more feature after its M stored ones, of
+// value 1.0, that is never stored: the run is that on the matrix with a row
+// of ones appended, bit for bit, and w and wbar hold M + 1 weights, the
+// bias weight last.
 struct RunState {
     RunState(const double* X, const double* y, double lambda, double eta0, int32_t T, int64_t M,
-             int32_t N, const int32_t* order, double* w, double* wbar);
+             int32_t N, const int32_t* order, double* w, double* wbar, bool bias = false);
 
     const double* X;  // M x N, column after column
     const double* y;
     double lambda, eta0;
     int32_t T;
-    int64_t M;
+    int64_t M;  // stored features of a column
     int32_t N;
     const int32_t* order;
+    bool bias;  // a constant feature 1.0 after the M stored ones
     double* w;     // current weights
     double* wbar;  // mean of the weights so far
     int32_t ahead;  // how many samples ahead a column is fetched (samplesAhead)

@@ -33,6 +33,10 @@ namespace {
 // operations in its order, and a lane of zeros stays +0.0 (the mask holds it
 // there in w, whose update could make a NaN of 0 times an infinite label), so
 // the repeated lanes change nothing.
+//
+// With Bias, the constant feature 1.0 that follows the stored ones has its
+// weight and average in two scalars beside the vectors, updated as a stored
+// feature is and summed last in the in-order dot product.
 
 // Unrolled<N>::run(f) calls f(0), ..., f(N-1), each inlined, so that every
 // index into the register arrays is a constant.
@@ -69,7 +73,7 @@ struct StepBlock {
 // is a few additions long). Otherwise, as in the general loop, the certified
 // test on a dot product with the next column in lanes, and the in-order sum
 // only when that test is unsure.
-template <int W, int NV, bool InOrder, class Steps>
+template <int W, int NV, bool InOrder, bool Bias, class Steps>
 ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
     typedef Lanes<W> L;
     typedef typename L::V V;
@@ -103,6 +107,9 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
         w[NV - 1] = L::keep(w[NV - 1], mask);
         wbar[NV - 1] = L::keep(wbar[NV - 1], mask);
     }
+    // The bias weight and its average (unused without Bias).
+    double wB = Bias ? wOut[M] : 0.0, wbarB = Bias ? wbarOut[M] : 0.0;
+    const int64_t terms = M + (Bias ? 1 : 0);  // of the margin's dot product
     const auto loadColumn = [&](const double* x0) INLINE_LAMBDA {
         Unrolled<NV>::run([&](int v) INLINE_LAMBDA { x[v] = L::load(x0 + at(v)); });
         if (NV > 1) x[NV - 1] = L::keep(x[NV - 1], mask);
@@ -116,6 +123,7 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
             const V terms = w[v] * x[v];
             Unrolled<W>::run([&](int i) INLINE_LAMBDA { dot = dot + L::lane(terms, i); });
         });
+        if (Bias) dot = dot + wB * 1.0;
         return dot;
     };
 
@@ -136,7 +144,7 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
         if (!haveColumn) loadColumn(column(f));
 
         MarginSide side = !InOrder && haveEstimate
-                              ? marginSide(estimate.dot, estimate.absSum, M, yf)
+                              ? marginSide(estimate.dot, estimate.absSum, terms, yf)
                               : MarginSide::Unsure;
         if (side == MarginSide::Unsure)  // a NaN margin is not below
             side = inOrder() * yf < 1.0 ? MarginSide::Below : MarginSide::NotBelow;
@@ -146,14 +154,17 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
             const V y = L::splat(yf);
             Unrolled<NV>::run(
                 [&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - step * (-(y * x[v])); });
+            if (Bias) wB = block.decay[i] * wB - block.step[i] * (-(yf * 1.0));
         } else {
             const V moved = L::splat(block.step[i] * 0.0);
             Unrolled<NV>::run([&](int v) INLINE_LAMBDA { w[v] = decay * w[v] - moved; });
+            if (Bias) wB = block.decay[i] * wB - block.step[i] * 0.0;
         }
         if (NV > 1) w[NV - 1] = L::keep(w[NV - 1], mask);
         const V previous = L::splat(block.previous[i]), tD = L::splat(block.tD[i]);
         Unrolled<NV>::run(
             [&](int v) INLINE_LAMBDA { wbar[v] = (previous * wbar[v] + w[v]) / tD; });
+        if (Bias) wbarB = (block.previous[i] * wbarB + wB) / block.tD[i];
 
         if (t <= lastPrefetched) {
             const int32_t fLater = order[later];
@@ -174,6 +185,10 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
             });
             estimate.dot = Fold<W>::sum(dot);
             estimate.absSum = Fold<W>::sum(absSum);
+            if (Bias) {
+                estimate.dot += wB * 1.0;
+                estimate.absSum += std::fabs(wB * 1.0);
+            }
             haveEstimate = true;
             haveColumn = true;
         }
@@ -188,6 +203,10 @@ ALWAYS_INLINE void registerRun(RunState& r, int32_t tFirst, int32_t tLast) {
     r.estimate = estimate;
     // An in-order kernel leaves no estimate for whatever path runs next.
     r.haveEstimate = InOrder ? false : haveEstimate;
+    if (Bias) {
+        wOut[M] = wB;
+        wbarOut[M] = wbarB;
+    }
     // The last vector first: the others then write the features it repeats.
     L::store(wOut + lastAt, w[NV - 1]);
     L::store(wbarOut + lastAt, wbar[NV - 1]);
@@ -209,21 +228,21 @@ constexpr int vectorsFor(int maxW, int64_t M) {
     return static_cast<int>((M + widthFor(maxW, M) - 1) / widthFor(maxW, M));
 }
 
-template <int MaxW, class Steps, int M>
+template <int MaxW, bool Bias, class Steps, int M>
 ALWAYS_INLINE void fewFeatures(RunState& r, int32_t tFirst, int32_t tLast) {
-    registerRun<widthFor(MaxW, M), vectorsFor(MaxW, M), true, Steps>(r, tFirst, tLast);
+    registerRun<widthFor(MaxW, M), vectorsFor(MaxW, M), true, Bias, Steps>(r, tFirst, tLast);
 }
 
-template <int W, bool InOrder, class Steps>
+template <int W, bool InOrder, bool Bias, class Steps>
 ALWAYS_INLINE bool vectorsOf(int64_t NV, RunState& r, int32_t tFirst, int32_t tLast) {
     switch (NV) {
-        case 2: registerRun<W, 2, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 3: registerRun<W, 3, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 4: registerRun<W, 4, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 5: registerRun<W, 5, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 6: registerRun<W, 6, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 7: registerRun<W, 7, InOrder, Steps>(r, tFirst, tLast); return true;
-        case 8: registerRun<W, 8, InOrder, Steps>(r, tFirst, tLast); return true;
+        case 2: registerRun<W, 2, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 3: registerRun<W, 3, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 4: registerRun<W, 4, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 5: registerRun<W, 5, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 6: registerRun<W, 6, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 7: registerRun<W, 7, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
+        case 8: registerRun<W, 8, InOrder, Bias, Steps>(r, tFirst, tLast); return true;
         default: return false;
     }
 }
@@ -237,26 +256,35 @@ struct RegisterLimits {
 
 // Runs iterations tFirst .. tLast in registers and returns true, or returns
 // false, having run nothing, when M is beyond the limits.
-template <int InOrderW, int CertifiedW, class Steps>
-ALWAYS_INLINE bool runInRegisters(RunState& r, int32_t tFirst, int32_t tLast,
-                                  RegisterLimits limits) {
+template <int InOrderW, int CertifiedW, bool Bias, class Steps>
+ALWAYS_INLINE bool runInRegistersWith(RunState& r, int32_t tFirst, int32_t tLast,
+                                      RegisterLimits limits) {
     const int64_t M = r.M;
     if (M < 1 || M > limits.registerFeatures) return false;
     switch (M) {  // up to 8 features: every width up to InOrderW fits
-        case 1: fewFeatures<InOrderW, Steps, 1>(r, tFirst, tLast); return true;
-        case 2: fewFeatures<InOrderW, Steps, 2>(r, tFirst, tLast); return true;
-        case 3: fewFeatures<InOrderW, Steps, 3>(r, tFirst, tLast); return true;
-        case 4: fewFeatures<InOrderW, Steps, 4>(r, tFirst, tLast); return true;
-        case 5: fewFeatures<InOrderW, Steps, 5>(r, tFirst, tLast); return true;
-        case 6: fewFeatures<InOrderW, Steps, 6>(r, tFirst, tLast); return true;
-        case 7: fewFeatures<InOrderW, Steps, 7>(r, tFirst, tLast); return true;
-        case 8: fewFeatures<InOrderW, Steps, 8>(r, tFirst, tLast); return true;
+        case 1: fewFeatures<InOrderW, Bias, Steps, 1>(r, tFirst, tLast); return true;
+        case 2: fewFeatures<InOrderW, Bias, Steps, 2>(r, tFirst, tLast); return true;
+        case 3: fewFeatures<InOrderW, Bias, Steps, 3>(r, tFirst, tLast); return true;
+        case 4: fewFeatures<InOrderW, Bias, Steps, 4>(r, tFirst, tLast); return true;
+        case 5: fewFeatures<InOrderW, Bias, Steps, 5>(r, tFirst, tLast); return true;
+        case 6: fewFeatures<InOrderW, Bias, Steps, 6>(r, tFirst, tLast); return true;
+        case 7: fewFeatures<InOrderW, Bias, Steps, 7>(r, tFirst, tLast); return true;
+        case 8: fewFeatures<InOrderW, Bias, Steps, 8>(r, tFirst, tLast); return true;
         default: break;
     }
     if (M <= limits.inOrderFeatures)
-        return vectorsOf<InOrderW, true, Steps>((M + InOrderW - 1) / InOrderW, r, tFirst, tLast);
-    return vectorsOf<CertifiedW, false, Steps>((M + CertifiedW - 1) / CertifiedW, r, tFirst,
-                                               tLast);
+        return vectorsOf<InOrderW, true, Bias, Steps>((M + InOrderW - 1) / InOrderW, r, tFirst,
+                                                      tLast);
+    return vectorsOf<CertifiedW, false, Bias, Steps>((M + CertifiedW - 1) / CertifiedW, r,
+                                                     tFirst, tLast);
+}
+
+template <int InOrderW, int CertifiedW, class Steps>
+ALWAYS_INLINE bool runInRegisters(RunState& r, int32_t tFirst, int32_t tLast,
+                                  RegisterLimits limits) {
+    return r.bias ? runInRegistersWith<InOrderW, CertifiedW, true, Steps>(r, tFirst, tLast, limits)
+                  : runInRegistersWith<InOrderW, CertifiedW, false, Steps>(r, tFirst, tLast,
+                                                                           limits);
 }
 
 }  // namespace

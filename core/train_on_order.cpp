@@ -60,33 +60,108 @@ struct FixedPath {
     int32_t samePathThrough(int32_t, int32_t T) const { return T; }
 };
 
+// What a run delivers: the average after each of a list of iteration
+// counts (ascending; one count, T, for a plain run), into out, M + bias
+// doubles per count. Counts below 1 get zeros.
+struct Checkpoints {
+    const int32_t* counts;
+    int32_t size;
+    double* out;
+    int32_t last() const { return size > 0 ? counts[size - 1] : 0; }
+};
+
 // The run around its iterations (runIterations()): the working vectors, the
 // vector path of each stretch of iterations, as Paths (FixedPath, PathTrial)
-// gives it, and the result. Every entry point here computes in the IEEE
+// gives it, and the results. Every entry point here computes in the IEEE
 // default modes as runTraining() does (when called from it, this guard finds
 // those modes already set and leaves them so).
 template <class Paths>
-void iterate(Paths& paths, const double* X, const double* y, double lambda, int32_t T,
-             double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
-    const size_t m = M > 0 ? static_cast<size_t>(M) : 0;
-    if (T < 1) {  // no iterate to average: zeros, without working vectors
-        std::fill(out, out + m, 0.0);
-        return;
-    }
+void iterate(Paths& paths, const double* X, const double* y, double lambda, double eta0,
+             int32_t M, int32_t N, const int32_t* order, bool bias, const Checkpoints& at) {
+    const size_t m = (M > 0 ? static_cast<size_t>(M) : 0) + (bias ? 1 : 0);
+    const int32_t T = at.last();
+    int32_t c = 0;
+    for (; c < at.size && at.counts[c] < 1; ++c)  // no iterate to average: zeros
+        std::fill(at.out + c * m, at.out + (c + 1) * m, 0.0);
+    if (T < 1) return;  // without working vectors
     const IeeeDefaultModes ieeeModes;
     AlignedWeights w(m);     // current weights w_t
     AlignedWeights wbar(m);  // mean of w_1 .. w_t
 
     // Offsets f*M are formed in 64 bits: (N-1)*M may pass 2^31.
-    RunState run(X, y, lambda, eta0, T, static_cast<int64_t>(m), N, order, w.data(), wbar.data());
+    RunState run(X, y, lambda, eta0, T, static_cast<int64_t>(m) - (bias ? 1 : 0), N, order,
+                 w.data(), wbar.data(), bias);
     for (int32_t t = 1;;) {
         const VectorPath path = paths.pathFor(t);
-        const int32_t last = paths.samePathThrough(t, T);
+        int32_t last = paths.samePathThrough(t, T);
+        if (last > at.counts[c]) last = at.counts[c];
         runIterations(path, run, t, last);
+        for (; c < at.size && at.counts[c] == last; ++c)
+            copyWithCanonicalNaNs(wbar.data(), m, at.out + c * m);
         if (last == T) break;
         t = last + 1;
     }
-    copyWithCanonicalNaNs(wbar.data(), m, out);
+}
+
+template <class Paths>
+void iterate(Paths& paths, const double* X, const double* y, double lambda, int32_t T,
+             double eta0, int32_t M, int32_t N, const int32_t* order, double* out) {
+    const Checkpoints at{&T, 1, out};
+    iterate(paths, X, y, lambda, eta0, M, N, order, false, at);
+}
+
+// A float matrix is read as the doubles its values convert to, exactly,
+// without a double copy of it: the columns of the coming iterations are
+// converted into a small block of double columns, and the run goes on there
+// (the same operations on the same values, so the same bits). A block ends at
+// each checkpoint. The next sample's estimate (fused_pass.h) is not carried
+// from one block into the next, whose first margin is therefore the in-order
+// sum: the same decision, a few more operations once per block.
+void iterateStaged(VectorPath path, const float* X, const double* y, double lambda, double eta0,
+                   int32_t M, int32_t N, const int32_t* order, bool bias,
+                   const Checkpoints& at) {
+    const size_t m = (M > 0 ? static_cast<size_t>(M) : 0) + (bias ? 1 : 0);
+    const int32_t T = at.last();
+    int32_t c = 0;
+    for (; c < at.size && at.counts[c] < 1; ++c)
+        std::fill(at.out + c * m, at.out + (c + 1) * m, 0.0);
+    if (T < 1) return;
+    const IeeeDefaultModes ieeeModes;
+    AlignedWeights w(m);
+    AlignedWeights wbar(m);
+    const size_t stored = m - (bias ? 1 : 0);
+    // About 64 KiB of converted columns, between 4 and 256 of them.
+    const size_t columnBytes = 8 * (stored > 0 ? stored : 1);
+    const size_t block = std::max<size_t>(4, std::min<size_t>(256, 65536 / columnBytes));
+    std::vector<double> columns(block * stored), labels(block);
+    std::vector<int32_t> positions(block);
+    for (size_t j = 0; j < block; ++j) positions[j] = static_cast<int32_t>(j);
+    int32_t now = 1 % N;  // position in the order of iteration t
+    for (int32_t t = 1;;) {
+        int32_t last = at.counts[c];
+        if (int64_t{last} - t + 1 > static_cast<int64_t>(block))
+            last = static_cast<int32_t>(t + static_cast<int32_t>(block) - 1);
+        const int32_t count = last - t + 1;
+        for (int32_t j = 0; j < count; ++j) {
+            const int32_t f = order[now];
+            const float* from = X + static_cast<ptrdiff_t>(f) * static_cast<ptrdiff_t>(stored);
+            double* to = columns.data() + static_cast<size_t>(j) * stored;
+            for (size_t k = 0; k < stored; ++k) to[k] = static_cast<double>(from[k]);
+            labels[j] = y[f];
+            if (++now == N) now = 0;
+        }
+        RunState run(columns.data(), labels.data(), lambda, eta0, last,
+                     static_cast<int64_t>(stored), count, positions.data(), w.data(),
+                     wbar.data(), bias);
+        run.now = 0;  // iteration t is the block's first column
+        run.next = 1 % count;
+        run.later = run.ahead % count;
+        runIterations(path, run, t, last);
+        for (; c < at.size && at.counts[c] == last; ++c)
+            copyWithCanonicalNaNs(wbar.data(), m, at.out + c * m);
+        if (last == T) break;
+        t = last + 1;
+    }
 }
 
 }  // namespace
@@ -108,6 +183,27 @@ VectorPath trainOnOrder(const double* X, const double* y, double lambda, int32_t
     PathTrial trial(T, M);
     iterate(trial, X, y, lambda, T, eta0, M, N, order, out);
     return trial.settled();
+}
+
+}  // namespace pellumar
+
+namespace pellumar {
+
+void trainOnOrderCheckpoints(const double* X, const float* Xf, const double* y, double lambda,
+                             double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
+                             const int32_t* counts, int32_t countSize, double* out,
+                             const VectorPath* path) {
+    const Checkpoints at{counts, countSize, out};
+    if (Xf) {
+        iterateStaged(path ? *path : bestVectorPath(), Xf, y, lambda, eta0, M, N, order, bias,
+                      at);
+    } else if (path) {
+        FixedPath paths{*path};
+        iterate(paths, X, y, lambda, eta0, M, N, order, bias, at);
+    } else {
+        PathTrial trial(at.last(), int64_t{M} + (bias ? 1 : 0));
+        iterate(trial, X, y, lambda, eta0, M, N, order, bias, at);
+    }
 }
 
 }  // namespace pellumar

@@ -100,6 +100,8 @@ extern "C" {
 
 bool mxIsSparse(const mxArray* a) { return a->sparse; }
 bool mxIsDouble(const mxArray* a) { return a->cls == mxDOUBLE_CLASS; }
+bool mxIsSingle(const mxArray* a) { return a->cls == mxSINGLE_CLASS; }
+void* mxGetData(const mxArray* a) { return a->real; }
 bool mxIsComplex(const mxArray* a) { return a->complex; }
 bool mxIsLogical(const mxArray* a) { return a->cls == mxLOGICAL_CLASS; }
 bool mxIsNumeric(const mxArray* a) {

@@ -36,6 +36,8 @@ extern "C" {
 
 STANDIN_MX_API bool mxIsSparse(const mxArray* a);
 STANDIN_MX_API bool mxIsDouble(const mxArray* a);
+STANDIN_MX_API bool mxIsSingle(const mxArray* a);
+STANDIN_MX_API void* mxGetData(const mxArray* a);
 STANDIN_MX_API bool mxIsComplex(const mxArray* a);
 STANDIN_MX_API bool mxIsNumeric(const mxArray* a);
 STANDIN_MX_API bool mxIsLogical(const mxArray* a);

@@ -1,0 +1,239 @@
+// Host entry point of the toolbox's engine: a batch of independent trainings
+// on one data matrix, on worker threads. Only the toolbox calls it (it lives
+// in the toolbox's private folder); users call pellumar_train,
+// pellumar_search and pellumar_order.
+//
+//   W = pellumar_engine(X, classOf, positives, foldOf, runs, iterations, bias, threads)
+//     X           M x N real double or single matrix, one sample per column
+//     classOf     N class numbers, one per sample
+//     positives   K class numbers: classifier k takes +1 for class
+//                 positives(k) and -1 for every other
+//     foldOf      N fold numbers, or empty when every run trains on all samples
+//     runs        4 x R: each column a run [fold; lambda; eta0; seed], trained
+//                 on the samples whose fold is not `fold` (fold 0: all of them)
+//     iterations  C x R: each run's checkpoints, ascending iteration counts
+//     bias        true: a constant feature 1.0 after the M stored ones
+//     threads     how many threads may run trainings at once
+//   W is (M + bias) x (C*K*R): the average of run r, classifier k, after
+//   checkpoint c is column c + C*(k + K*r) (counted from 0).
+//
+//   order = pellumar_engine(N, seed)
+//     the 1 x N visiting order, 1-based, of a training on N samples.
+//
+// Every input is checked before any thread starts. The worker threads
+// never call the host: they read the inputs and write the output's data
+// area, created beforehand; failures are collected and raised here, on the
+// host's thread, once every worker has stopped.
+#include "mex.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <vector>
+
+#include "batch.h"
+#include "seeded_order.h"
+
+namespace {
+
+enum InputSlot { IN_X = 0, IN_CLASS, IN_POSITIVES, IN_FOLDS, IN_RUNS, IN_ITERATIONS, IN_BIAS,
+                 IN_THREADS, IN_COUNT };
+enum OrderSlot { IN_ORDER_N = 0, IN_ORDER_SEED, IN_ORDER_COUNT };
+enum RunRow { RUN_FOLD = 0, RUN_LAMBDA, RUN_ETA0, RUN_SEED, RUN_ROWS };
+enum OutputSlot { OUT_W = 0 };
+
+const double kTwoTo31 = 2147483648.0;
+const double kSeedLimit = 9007199254740992.0;  // 2^53
+const int kMostThreads = 1024;
+
+[[noreturn]] void refuse(const char* what) {
+    mexErrMsgIdAndTxt("pellumar:engineCall", "pellumar_engine: %s", what);
+    throw 0;  // not reached: the host's error call does not return
+}
+
+bool isRealDenseDouble(const mxArray* a) {
+    return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a);
+}
+
+// A whole number from lowest up to, not including, limit (NaN is not).
+bool isWhole(double v, double lowest, double limit) {
+    return v >= lowest && v < limit && v == std::floor(v);
+}
+
+const double* doubles(const mxArray* a, const char* what) {
+    if (!isRealDenseDouble(a)) refuse(what);
+    return mxGetPr(a);
+}
+
+double scalar(const mxArray* a, const char* what) {
+    if (!(isRealDenseDouble(a) || mxIsLogical(a)) || mxGetNumberOfElements(a) != 1) refuse(what);
+    return mxGetScalar(a);
+}
+
+void visitOrder(mxArray* plhs[], const mxArray* prhs[]) {
+    const double n = scalar(prhs[IN_ORDER_N], "N must be a whole number below 2^31");
+    const double seed = scalar(prhs[IN_ORDER_SEED], "the seed must be a whole number below 2^53");
+    if (!isWhole(n, 0.0, kTwoTo31)) refuse("N must be a whole number below 2^31");
+    if (!isWhole(seed, 0.0, kSeedLimit)) refuse("the seed must be a whole number below 2^53");
+    const int32_t N = static_cast<int32_t>(n);
+    mxArray* out = mxCreateDoubleMatrix(1, N, mxREAL);
+    bool outOfMemory = false;
+    try {
+        const std::vector<int32_t> order = pellumar::makeSeededOrder(N, static_cast<uint64_t>(seed));
+        double* o = mxGetPr(out);
+        for (int32_t p = 0; p < N; ++p) o[p] = order[p] + 1.0;
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    if (outOfMemory) {
+        mxDestroyArray(out);
+        mexErrMsgIdAndTxt("pellumar:outOfMemory", "pellumar_order: not enough memory for %d "
+                          "indices", N);
+    }
+    plhs[OUT_W] = out;
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+    (void)nlhs;
+    if (nrhs == IN_ORDER_COUNT) return visitOrder(plhs, prhs);
+    if (nrhs != IN_COUNT) refuse("expects 8 inputs (or 2 for a visiting order)");
+
+    // The data.
+    const mxArray* Xa = prhs[IN_X];
+    const bool isSingle = mxIsSingle(Xa);
+    if (!(mxIsDouble(Xa) || isSingle) || mxIsComplex(Xa) || mxIsSparse(Xa))
+        refuse("X must be a real, dense double or single matrix");
+    const size_t rows = mxGetM(Xa), cols = mxGetN(Xa);
+    const double biasValue = scalar(prhs[IN_BIAS], "bias must be true or false");
+    if (biasValue != 0.0 && biasValue != 1.0) refuse("bias must be true or false");
+    const bool bias = biasValue == 1.0;
+    if (rows + (bias ? 1 : 0) > INT32_MAX || cols > INT32_MAX)
+        mexErrMsgIdAndTxt("pellumar:tooLarge",
+                          "X has %.0f rows and %.0f columns; at most 2147483647 features "
+                          "(the bias included) and samples are supported.",
+                          static_cast<double>(rows), static_cast<double>(cols));
+    pellumar::DataMatrix data;
+    if (isSingle)
+        data.floats = static_cast<const float*>(mxGetData(Xa));
+    else
+        data.doubles = mxGetPr(Xa);
+    data.M = static_cast<int32_t>(rows);
+    data.N = static_cast<int32_t>(cols);
+    data.bias = bias;
+    const size_t N = cols;
+
+    // Classes and classifiers.
+    const double* classOf = doubles(prhs[IN_CLASS], "classOf must be a real double vector");
+    if (mxGetNumberOfElements(prhs[IN_CLASS]) != N) refuse("classOf needs one class per sample");
+    const double* positives = doubles(prhs[IN_POSITIVES], "positives must be a real double vector");
+    const size_t K = mxGetNumberOfElements(prhs[IN_POSITIVES]);
+
+    // Folds and runs.
+    const double* foldOf = doubles(prhs[IN_FOLDS], "foldOf must be a real double vector");
+    const size_t foldCount = mxGetNumberOfElements(prhs[IN_FOLDS]);
+    if (foldCount != 0 && foldCount != N) refuse("foldOf needs one fold per sample, or none");
+    for (size_t f = 0; f < foldCount; ++f)
+        if (!isWhole(foldOf[f], 0.0, kTwoTo31)) refuse("folds must be whole numbers >= 0");
+    const double* runs = doubles(prhs[IN_RUNS], "runs must be a real double matrix");
+    if (mxGetM(prhs[IN_RUNS]) != RUN_ROWS && mxGetNumberOfElements(prhs[IN_RUNS]) != 0)
+        refuse("runs must have 4 rows: fold, lambda, eta0, seed");
+    const size_t R = mxGetNumberOfElements(prhs[IN_RUNS]) / RUN_ROWS;
+    const double* iterations = doubles(prhs[IN_ITERATIONS], "iterations must be a real double matrix");
+    const size_t C = R > 0 ? mxGetM(prhs[IN_ITERATIONS]) : 0;
+    if (R > 0 && mxGetN(prhs[IN_ITERATIONS]) != R)
+        refuse("iterations needs one column of checkpoints per run");
+    const double threadsValue = scalar(prhs[IN_THREADS], "threads must be a whole number >= 1");
+    if (!isWhole(threadsValue, 1.0, kTwoTo31)) refuse("threads must be a whole number >= 1");
+    const int threads = threadsValue > kMostThreads ? kMostThreads : static_cast<int>(threadsValue);
+
+    // Every run's numbers, and its samples (a fold's complement) counted.
+    for (size_t r = 0; r < R; ++r) {
+        const double* run = runs + r * RUN_ROWS;
+        const double* counts = iterations + r * C;
+        if (!isWhole(run[RUN_FOLD], 0.0, kTwoTo31)) refuse("a run's fold must be a whole number >= 0");
+        if (run[RUN_FOLD] != 0.0 && foldCount == 0) refuse("a run leaves out a fold, but foldOf is empty");
+        if (!isWhole(run[RUN_SEED], 0.0, kSeedLimit)) refuse("seeds must be whole numbers below 2^53");
+        for (size_t c = 0; c < C; ++c) {
+            if (!isWhole(counts[c], 0.0, kTwoTo31))
+                mexErrMsgIdAndTxt("pellumar:tooManyIterations",
+                                  "iteration counts must be whole numbers from 0 to 2147483647; "
+                                  "got %g", counts[c]);
+            if (c > 0 && counts[c] < counts[c - 1]) refuse("checkpoints must be ascending");
+        }
+        size_t n = N;
+        if (run[RUN_FOLD] != 0.0)
+            for (size_t f = 0; f < N; ++f) n -= foldOf[f] == run[RUN_FOLD] ? 1 : 0;
+        if (n == 0 && C > 0 && counts[C - 1] >= 1)
+            mexErrMsgIdAndTxt("pellumar:noSamples", "a training has no samples to train on");
+    }
+    const size_t m = rows + (bias ? 1 : 0);
+    const size_t columns = C * K * R;
+    if (columns > INT32_MAX) refuse("too many results for one call");
+    mxArray* out = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(columns), mxREAL);
+    double* W = mxGetPr(out);
+
+    // No C++ exception may reach the host, and the host's error call must not
+    // run inside a handler (it may unwind past it): note the failure, leave
+    // the handler, then report. The working lists live inside the try, so
+    // that they are gone before the host's error call.
+    enum { OK, OUT_OF_MEMORY, INTERNAL } failure = OK;
+    char what[300] = "";
+    try {
+        // Labels: +1 for classifier k's class, -1 for the rest, one vector
+        // each, shared by every run.
+        std::vector<double> labels(K * N);
+        for (size_t k = 0; k < K; ++k)
+            for (size_t f = 0; f < N; ++f)
+                labels[k * N + f] = classOf[f] == positives[k] ? 1.0 : -1.0;
+        std::vector<std::vector<int32_t>> samples(R);
+        std::vector<int32_t> counts(C * R);
+        for (size_t i = 0; i < C * R; ++i) counts[i] = static_cast<int32_t>(iterations[i]);
+        std::vector<pellumar::Training> trainings;
+        trainings.reserve(K * R);
+        for (size_t r = 0; r < R; ++r) {
+            const double* run = runs + r * RUN_ROWS;
+            if (run[RUN_FOLD] != 0.0)
+                for (size_t f = 0; f < N; ++f)
+                    if (foldOf[f] != run[RUN_FOLD]) samples[r].push_back(static_cast<int32_t>(f));
+            for (size_t k = 0; k < K; ++k) {
+                pellumar::Training t;
+                t.labels = labels.data() + k * N;
+                if (run[RUN_FOLD] != 0.0) {
+                    t.samples = samples[r].data();
+                    t.sampleCount = static_cast<int32_t>(samples[r].size());
+                }
+                t.seed = static_cast<uint64_t>(run[RUN_SEED]);
+                t.lambda = run[RUN_LAMBDA];
+                t.eta0 = run[RUN_ETA0];
+                t.checkpoints = counts.data() + r * C;
+                t.checkpointCount = static_cast<int32_t>(C);
+                t.out = W + m * C * (k + K * r);
+                trainings.push_back(t);
+            }
+        }
+        pellumar::runBatch(data, trainings.data(), trainings.size(), threads);
+    } catch (const pellumar::BatchFailure& e) {
+        failure = e.outOfMemory() ? OUT_OF_MEMORY : INTERNAL;
+        std::snprintf(what, sizeof what, "training %u: %s", static_cast<unsigned>(e.training() + 1),
+                      e.what());
+    } catch (const std::bad_alloc&) {
+        failure = OUT_OF_MEMORY;
+        std::snprintf(what, sizeof what, "not enough memory to set up the trainings");
+    } catch (const std::exception& e) {
+        failure = INTERNAL;
+        std::snprintf(what, sizeof what, "%s", e.what());
+    } catch (...) {
+        failure = INTERNAL;
+        std::snprintf(what, sizeof what, "unknown exception");
+    }
+    if (failure != OK) {
+        mxDestroyArray(out);
+        if (failure == OUT_OF_MEMORY) mexErrMsgIdAndTxt("pellumar:outOfMemory", "%s", what);
+        mexErrMsgIdAndTxt("pellumar:internal", "Internal error: %s", what);
+    }
+    plhs[OUT_W] = out;
+}

@@ -1,0 +1,274 @@
+// The toolbox's engine: each training against the plain reference on the
+// order its seed gives (a bias row that is never stored, subsets of the
+// columns, float data, checkpoints), on every vector path; batches whose
+// bits do not depend on the number of threads; failures inside threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <vector>
+
+#include "../support/reference_trainer.h"
+#include "../support/same_bits.h"
+#include "batch.h"
+#include "fused_pass.h"
+#include "seeded_order.h"
+#include "train_on_order.h"
+
+namespace {
+
+struct EngineCase {
+    const char* what;
+    int32_t M, N;
+    bool bias, floats;
+    int32_t leaveOut;  // every leaveOut-th column is not trained on (0: all)
+    std::vector<double> passes;  // checkpoints, in passes over the trained samples
+    double lambda, eta0, scale;
+};
+
+// Data with labels that a linear rule mostly explains, so that long runs put
+// many margins close to 1.0, where the certified decision must give way.
+struct Data {
+    std::vector<double> X, y;
+    std::vector<float> Xf;
+};
+Data makeData(const EngineCase& c, uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    Data d;
+    d.X.resize(static_cast<size_t>(c.M) * c.N);
+    d.y.resize(c.N);
+    std::vector<double> rule(c.M);
+    for (double& v : rule) v = gauss(rng);
+    for (int32_t f = 0; f < c.N; ++f) {
+        double score = 0.3 * gauss(rng) + 0.5;
+        for (int32_t k = 0; k < c.M; ++k) {
+            double v = c.scale * gauss(rng);
+            if (c.floats) v = static_cast<double>(static_cast<float>(v));
+            d.X[static_cast<size_t>(f) * c.M + k] = v;
+            score += rule[k] * v;
+        }
+        d.y[f] = score < 0 ? -1.0 : 1.0;
+    }
+    d.Xf.assign(d.X.begin(), d.X.end());
+    return d;
+}
+
+std::vector<pellumar::VectorPath> availablePaths() {
+    std::vector<pellumar::VectorPath> paths;
+    for (pellumar::VectorPath p : pellumar::vectorPathsBuilt())
+        if (pellumar::vectorPathAvailable(p)) paths.push_back(p);
+    return paths;
+}
+
+const std::vector<EngineCase> kCases = {
+    // what                        M    N  bias  float out  passes         lambda  eta0 scale
+    {"one feature and the bias",   1,  40, true,  false, 0, {0.5, 3},       1e-3,  0.5, 1.0},
+    {"in-order kernels, bias",     5,  60, true,  false, 3, {2, 10},        1e-4,  0.5, 1.0},
+    {"eight become nine",          8,  50, true,  false, 0, {10},           1e-5,  1.0, 1.0},
+    {"certified kernels, bias",   33,  80, true,  false, 4, {1, 5, 5, 20},  1e-4,  0.5, 0.5},
+    {"64 stored and the bias",    64,  70, true,  false, 0, {8},            1e-6,  0.5, 0.3},
+    {"general loop, bias",       100,  90, true,  false, 5, {3, 12},        1e-4,  0.5, 0.3},
+    {"general loop, no bias",    257,  40, false, false, 2, {6},            1e-3,  0.5, 0.2},
+    {"floats, few features",       6,  50, false, true,  0, {4, 9},         1e-4,  0.5, 1.0},
+    {"floats and the bias",       40, 300, true,  true,  3, {2, 7},         1e-4,  0.5, 0.5},
+    {"floats, long columns",     300, 120, true,  true,  0, {5},            1e-5,  0.5, 0.1},
+    {"decay below zero",          12,  30, true,  false, 0, {4},            3.0,   1.0, 1.0},
+    {"zero iterations",           10,  20, true,  false, 2, {0, 0.01, 2},   1e-4,  0.5, 1.0},
+};
+
+}  // namespace
+
+TEST(EngineRun, MatchesTheReferenceOnTheMatrixWithARowOfOnesOnEveryPath) {
+    for (const EngineCase& c : kCases) {
+        const Data d = makeData(c, 20261209 + c.M);
+        std::vector<int32_t> samples;
+        for (int32_t f = 0; f < c.N; ++f)
+            if (c.leaveOut == 0 || f % c.leaveOut != 0) samples.push_back(f);
+        const int32_t n = static_cast<int32_t>(samples.size());
+        pellumar::DataMatrix data;
+        if (c.floats)
+            data.floats = d.Xf.data();
+        else
+            data.doubles = d.X.data();
+        data.M = c.M;
+        data.N = c.N;
+        data.bias = c.bias;
+        pellumar::Training t;
+        t.labels = d.y.data();
+        if (c.leaveOut) {
+            t.samples = samples.data();
+            t.sampleCount = n;
+        }
+        t.seed = 977 * static_cast<uint64_t>(c.M) + 13;
+        std::vector<int32_t> order(n);
+        pellumar::trainingOrder(data, t, order.data());
+
+        // The reference trains on [X; ones] (when there is a bias), in doubles.
+        const int32_t m = c.M + (c.bias ? 1 : 0);
+        std::vector<double> Xb;
+        for (int32_t f = 0; f < c.N; ++f) {
+            Xb.insert(Xb.end(), d.X.begin() + static_cast<size_t>(f) * c.M,
+                      d.X.begin() + static_cast<size_t>(f + 1) * c.M);
+            if (c.bias) Xb.push_back(1.0);
+        }
+        std::vector<int32_t> counts;
+        std::vector<double> want;
+        for (double p : c.passes) {
+            counts.push_back(static_cast<int32_t>(std::floor(p * n)));
+            const auto one = counts.back() < 1 ? std::vector<double>(m, 0.0)
+                                               : reference::train(Xb, d.y, c.lambda, counts.back(),
+                                                                  c.eta0, m, n, order);
+            want.insert(want.end(), one.begin(), one.end());
+        }
+        for (pellumar::VectorPath path : availablePaths()) {
+            std::vector<double> got(want.size(), -1.0);
+            pellumar::trainOnOrderCheckpoints(data.doubles, data.floats, d.y.data(), c.lambda,
+                                              c.eta0, c.M, n, order.data(), c.bias, counts.data(),
+                                              static_cast<int32_t>(counts.size()), got.data(),
+                                              &path);
+            EXPECT_TRUE(SameBits(got, want)) << c.what << " on " << pellumar::vectorPathName(path);
+        }
+        // As a batch runs it: the path of its own choice, the seed's order.
+        std::vector<double> got(want.size(), -1.0);
+        t.lambda = c.lambda;
+        t.eta0 = c.eta0;
+        t.checkpoints = counts.data();
+        t.checkpointCount = static_cast<int32_t>(counts.size());
+        t.out = got.data();
+        pellumar::runOneTraining(data, t);
+        EXPECT_TRUE(SameBits(got, want)) << c.what << " as one training of a batch";
+    }
+}
+
+TEST(SeededOrder, IsSplitMix64ShuffledForwardAndAPermutation) {
+    // The generator's first values from state 0, as its authors' reference
+    // code gives them.
+    pellumar::SplitMix64 g(0);
+    EXPECT_EQ(g.next(), 0xE220A8397B1DCDAFull);
+    EXPECT_EQ(g.next(), 0x6E789E6AA1B965F4ull);
+    EXPECT_EQ(g.next(), 0x06C45D188009454Full);
+
+    EXPECT_TRUE(pellumar::makeSeededOrder(0, 5).empty());
+    EXPECT_EQ(pellumar::makeSeededOrder(1, 5), std::vector<int32_t>{0});
+    // Two samples: one draw of one value, its remainder by 2 chooses the swap.
+    pellumar::SplitMix64 two(41);
+    const bool swapped = two.next() % 2 == 0;
+    EXPECT_EQ(pellumar::makeSeededOrder(2, 41),
+              swapped ? std::vector<int32_t>({1, 0}) : std::vector<int32_t>({0, 1}));
+    for (int32_t N : {3, 17, 1000}) {
+        const auto order = pellumar::makeSeededOrder(N, (uint64_t{1} << 53) - 1);
+        EXPECT_EQ(std::set<int32_t>(order.begin(), order.end()).size(), static_cast<size_t>(N));
+        EXPECT_EQ(*std::max_element(order.begin(), order.end()), N - 1);
+        EXPECT_EQ(order, pellumar::makeSeededOrder(N, (uint64_t{1} << 53) - 1));
+        EXPECT_NE(order, pellumar::makeSeededOrder(N, (uint64_t{1} << 53) - 2));
+    }
+}
+
+namespace {
+// A batch of trainings of several shapes on one matrix.
+struct Batch {
+    Data d;
+    pellumar::DataMatrix data;
+    std::vector<int32_t> samples, counts;
+    std::vector<pellumar::Training> trainings;
+    std::vector<double> out;
+    explicit Batch(int trainingsWanted) {
+        const EngineCase c{"batch", 20, 200, true, false, 0, {}, 0, 0, 1.0};
+        d = makeData(c, 5);
+        data.doubles = d.X.data();
+        data.M = c.M;
+        data.N = c.N;
+        data.bias = true;
+        for (int32_t f = 0; f < c.N; f += 2) samples.push_back(f);
+        counts = {50, 400, 1000};
+        const size_t m = static_cast<size_t>(c.M) + 1;
+        out.assign(m * counts.size() * trainingsWanted, 0.0);
+        for (int i = 0; i < trainingsWanted; ++i) {
+            pellumar::Training t;
+            t.labels = d.y.data();
+            if (i % 2) {
+                t.samples = samples.data();
+                t.sampleCount = static_cast<int32_t>(samples.size());
+            }
+            t.seed = static_cast<uint64_t>(i / 3);
+            t.lambda = 1e-4 * (1 + i % 3);
+            t.eta0 = 0.5;
+            t.checkpoints = counts.data();
+            t.checkpointCount = static_cast<int32_t>(counts.size());
+            t.out = out.data() + m * counts.size() * i;
+            trainings.push_back(t);
+        }
+    }
+};
+}  // namespace
+
+TEST(EngineBatch, BitsDoNotDependOnTheNumberOfThreads) {
+    Batch one(13);
+    pellumar::runBatch(one.data, one.trainings.data(), one.trainings.size(), 1);
+    for (int threads : {2, 3, 8, 64}) {
+        Batch many(13);
+        pellumar::runBatch(many.data, many.trainings.data(), many.trainings.size(), threads);
+        EXPECT_TRUE(SameBits(many.out, one.out)) << threads << " threads";
+    }
+    // Each training is its own run: the same as it gives alone.
+    Batch alone(13);
+    pellumar::runOneTraining(alone.data, alone.trainings[7]);
+    const size_t size = alone.out.size() / 13;
+    EXPECT_TRUE(SameBits(std::vector<double>(alone.out.begin() + 7 * size,
+                                             alone.out.begin() + 8 * size),
+                         std::vector<double>(one.out.begin() + 7 * size,
+                                             one.out.begin() + 8 * size)));
+}
+
+namespace {
+void runOutOfMemoryAtTheFifth(const pellumar::DataMatrix& data, const pellumar::Training& t) {
+    if (t.seed == 1 && t.samples) throw std::bad_alloc();
+    pellumar::runOneTraining(data, t);
+}
+void runFailingEveryOther(const pellumar::DataMatrix& data, const pellumar::Training& t) {
+    if (t.samples) throw std::runtime_error("refused");
+    pellumar::runOneTraining(data, t);
+}
+void runThrowingSomethingElse(const pellumar::DataMatrix& data, const pellumar::Training& t) {
+    if (t.samples) throw 7;
+    pellumar::runOneTraining(data, t);
+}
+}  // namespace
+
+TEST(EngineBatch, AFailureInAThreadIsRaisedOnceAllThreadsHaveStopped) {
+    struct Row {
+        pellumar::TrainingRunner runner;
+        int threads;
+        bool outOfMemory;
+        const char* what;
+    };
+    const Row rows[] = {
+        {runOutOfMemoryAtTheFifth, 4, true, "not enough memory for a training's working vectors"},
+        {runOutOfMemoryAtTheFifth, 1, true, "not enough memory for a training's working vectors"},
+        {runFailingEveryOther, 3, false, "refused"},
+        {runThrowingSomethingElse, 2, false, "unknown exception"},
+    };
+    for (const Row& row : rows) {
+        Batch b(9);
+        try {
+            pellumar::runBatch(b.data, b.trainings.data(), b.trainings.size(), row.threads,
+                               row.runner);
+            ADD_FAILURE() << row.what << ": no failure raised";
+        } catch (const pellumar::BatchFailure& e) {
+            EXPECT_EQ(e.outOfMemory(), row.outOfMemory);
+            EXPECT_STREQ(e.what(), row.what);
+            EXPECT_LT(e.training(), b.trainings.size());
+            EXPECT_TRUE(b.trainings[e.training()].samples != nullptr) << row.what;
+        }
+    }
+    // Iterations on no samples: refused by the training itself.
+    Batch b(1);
+    b.trainings[0].samples = b.samples.data();
+    b.trainings[0].sampleCount = 0;
+    EXPECT_THROW(pellumar::runBatch(b.data, b.trainings.data(), 1, 2), pellumar::BatchFailure);
+}
