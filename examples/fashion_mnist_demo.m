@@ -1,5 +1,5 @@
 function varargout = fashion_mnist_demo(folder, varargin)
-%FASHION_MNIST_DEMO Pellumar on Fashion-MNIST: ten one-vs-rest classifiers.
+%FASHION_MNIST_DEMO Pellumar on Fashion-MNIST: one-vs-rest classifiers.
 %   FASHION_MNIST_DEMO(FOLDER) reads the Fashion-MNIST data set (70,000
 %   grayscale 28x28 images of clothing in 10 classes: 60,000 for training,
 %   10,000 held out) from the four files in FOLDER:
@@ -11,28 +11,44 @@ function varargout = fashion_mnist_demo(folder, varargin)
 %
 %   The last sixth of the training images is kept as a validation split; for
 %   each setting of fashion_settings.txt (passes over the data, lambda;
-%   eta0 = 1) pellumar_train trains ten one-vs-rest classifiers on the rest,
-%   and pellumar_predict classifies. Pixels are scaled to [0, 1], and a row
-%   of ones is appended as the bias once, as the peers get it, rather than by
-%   pellumar_train in each setting's time. It prints each setting's validation and held-out accuracy, the
-%   time to train all ten classifiers and the per-class held-out accuracy,
-%   names the setting with the best validation accuracy, and draws
+%   eta0 = 1) pellumar_train trains one-vs-rest classifiers on the rest (ten
+%   on the whole data set; one for a slice that holds two classes), and
+%   pellumar_predict classifies. Pixels are scaled to [0, 1], and a row of
+%   ones is appended as the bias once, as the peers get it, rather than by
+%   pellumar_train in each setting's time. It prints each setting's
+%   validation and held-out accuracy, the time to train all the classifiers
+%   and the per-class held-out accuracy (NaN for a class that the held-out
+%   images lack), names the setting with the best validation accuracy, and
+%   draws
 %       fashion_accuracy_vs_time.png  held-out accuracy against training
 %                                     time, one point per setting, with the
 %                                     peers' points when their file is there
-%       fashion_weights.png           the ten weight vectors of the setting
+%       fashion_weights.png           the weight vectors of the setting
 %                                     chosen on the validation split
 %
 %   Options, as name-value pairs after FOLDER:
-%     'train', N   use the first N training images only
-%     'test', N    evaluate on the first N held-out images only
+%     'train', N   use the first N training images only (N >= 6: five to
+%                  train on and one to validate with, at the least)
+%     'test', N    evaluate on the first N held-out images only (N >= 1)
 %     'out', DIR   write the pictures into DIR (default: the current folder)
 %     'peers', F   a peers' results file ("method passes lambda accuracy
 %                  seconds" lines; default DIR/fashion_peers.txt)
 %
 %   RESULTS = FASHION_MNIST_DEMO(...) also returns one element per setting,
-%   with fields passes, lambda, validation, accuracy (held-out), seconds and
-%   perClass.
+%   with fields passes, lambda, validation, accuracy (held-out), seconds,
+%   classes (the labels seen in the training and held-out images) and
+%   perClass (the held-out accuracy of each of those classes).
+%
+%   Errors (identifier: cause)
+%     fashionDemo:options    the options are not name-value pairs
+%     fashionDemo:option     an option name that is not one of the above
+%     fashionDemo:badOption  an option value of the wrong kind, or a count
+%                            that is not a whole number >= 1
+%     fashionDemo:noData     the four files are not in FOLDER
+%     fashionDemo:shape      the files' images and labels do not match
+%     fashionDemo:tooFew     too few images to train, validate and evaluate
+%   and those of read_idx (a broken file) and pellumar_train (such as
+%   pellumar:oneClass, when the training images hold one class only).
 %
 %   Needs Pellumar, pellumar_train and pellumar_predict on the path; runs in
 %   MATLAB R2018a or later and GNU Octave 6.1 or later.
@@ -41,36 +57,39 @@ function varargout = fashion_mnist_demo(folder, varargin)
   if nargin < 1 || isempty(folder)
     folder = '/usr/share/datasets/fashion-mnist';
   end
-  opts = struct('train', Inf, 'test', Inf, 'out', pwd, 'peers', '');
-  for i = 1:2:numel(varargin)
-    if ~isfield(opts, varargin{i})
-      error('fashionDemo:option', 'unknown option ''%s''', varargin{i});
-    end
-    opts.(varargin{i}) = varargin{i + 1};
+  if ~ischar(folder)
+    error('fashionDemo:badOption', 'the folder must be a character vector');
   end
-  if isempty(opts.peers)
-    opts.peers = fullfile(opts.out, 'fashion_peers.txt');
-  end
+  opts = readOptions(varargin);
 
-  classes = {'T-shirt/top', 'Trouser', 'Pullover', 'Dress', 'Coat', ...
-             'Sandal', 'Shirt', 'Sneaker', 'Bag', 'Ankle boot'};
   checkDataFolder(folder);
-  [X, labels] = loadSplit(folder, 'train', opts.train);
+  [X, labels, imageSize] = loadSplit(folder, 'train', opts.train);
   fit = size(X, 2) - floor(size(X, 2) / 6);
+  [Xtest, ytest] = loadSplit(folder, 't10k', opts.test);
+  if fit == size(X, 2) || size(Xtest, 2) == 0
+    error('fashionDemo:tooFew', ['%d training and %d held-out images: the demo needs 6 or more ' ...
+          'training images (a sixth of them, rounded down, to validate with) and 1 or more ' ...
+          'held-out ones'], size(X, 2), size(Xtest, 2));
+  end
   Xval = X(:, fit + 1:end);
   yval = labels(fit + 1:end);
   Xtrain = X(:, 1:fit);
   ytrain = labels(1:fit);
-  [Xtest, ytest] = loadSplit(folder, 't10k', opts.test);
   settings = readSettings(fullfile(here, 'fashion_settings.txt'));
   eta0 = 1;
+  % The classes a slice holds may be fewer than ten: the per-class table has
+  % those seen in training or held out, and the classifiers those trained on.
+  classes = unique([labels, ytest]);
+  trained = unique(ytrain);
+  classifiers = numel(trained) - (numel(trained) == 2);
 
   fprintf('Fashion-MNIST: %d training, %d validation, %d held-out images, %d pixels (+ bias)\n', ...
           size(Xtrain, 2), size(Xval, 2), size(Xtest, 2), size(Xtrain, 1) - 1);
-  fprintf('ten one-vs-rest classifiers, eta0 = %g, T = passes x %d\n\n', eta0, size(Xtrain, 2));
+  fprintf('%d classes in training, %d classifier(s), eta0 = %g, T = passes x %d\n\n', ...
+          numel(trained), classifiers, eta0, size(Xtrain, 2));
   fprintf('%7s  %8s  %10s  %9s  %9s\n', 'passes', 'lambda', 'validation', 'held-out', 'time (s)');
   results = struct('passes', {}, 'lambda', {}, 'validation', {}, 'accuracy', {}, ...
-                   'seconds', {}, 'perClass', {});
+                   'seconds', {}, 'classes', {}, 'perClass', {});
   for s = 1:size(settings, 1)
     passes = settings(s, 1);
     lambda = settings(s, 2);
@@ -79,13 +98,12 @@ function varargout = fashion_mnist_demo(folder, varargin)
                            'Bias', false);
     seconds = toc(start);
     predicted = pellumar_predict(model, Xtest);
-    perClass = arrayfun(@(c) mean(predicted(ytest == c) == c), 0:9);
     results(s) = struct('passes', passes, 'lambda', lambda, ...
                         'validation', mean(pellumar_predict(model, Xval) == yval), ...
                         'accuracy', mean(predicted == ytest), 'seconds', seconds, ...
-                        'perClass', perClass);
+                        'classes', classes, 'perClass', classAccuracy(predicted, ytest, classes));
     if results(s).validation > max([results(1:s-1).validation, -Inf])
-      chosenWeights = model.W;
+      chosenModel = model;
       chosen = s;
     end
     fprintf('%7d  %8.0e  %10.4f  %9.4f  %9.2f\n', passes, lambda, results(s).validation, ...
@@ -95,10 +113,14 @@ function varargout = fashion_mnist_demo(folder, varargin)
   fprintf('\nPer-class held-out accuracy\n%-12s', 'class');
   fprintf('  %5dp/%-5.0e', [[results.passes]; [results.lambda]]);
   fprintf('\n');
-  for c = 1:10
-    fprintf('%-12s', classes{c});
-    fprintf('  %13.3f', arrayfun(@(r) r.perClass(c), results));
+  perClass = vertcat(results.perClass);
+  for c = 1:numel(classes)
+    fprintf('%-12s', className(classes(c)));
+    fprintf('  %13.3f', perClass(:, c));
     fprintf('\n');
+  end
+  if any(isnan(perClass(:)))
+    fprintf('(NaN: no held-out image of that class)\n');
   end
   best = results(chosen);
   fprintf(['\nchosen on the validation split: %d passes, lambda = %g ' ...
@@ -109,9 +131,67 @@ function varargout = fashion_mnist_demo(folder, varargin)
     mkdir(opts.out);
   end
   drawAccuracyVsTime(results, readPeers(opts.peers), fullfile(opts.out, 'fashion_accuracy_vs_time.png'));
-  drawWeights(chosenWeights(1:end-1, :), classes, best, fullfile(opts.out, 'fashion_weights.png'));
+  drawWeights(chosenModel, imageSize, best, fullfile(opts.out, 'fashion_weights.png'));
   if nargout > 0
     varargout{1} = results;
+  end
+end
+
+function opts = readOptions(args)
+  % The name-value pairs after FOLDER, checked; peers defaults to a file in out.
+  opts = struct('train', Inf, 'test', Inf, 'out', pwd, 'peers', '');
+  if mod(numel(args), 2) ~= 0
+    error('fashionDemo:options', ['options come as name-value pairs, and %d argument(s) ' ...
+          'follow the folder'], numel(args));
+  end
+  for i = 1:2:numel(args)
+    name = args{i};
+    value = args{i + 1};
+    if ~ischar(name)
+      error('fashionDemo:option', 'argument %d after the folder must be an option name', i);
+    elseif ~isfield(opts, name)
+      error('fashionDemo:option', 'unknown option ''%s'' (the options: train, test, out, peers)', ...
+            name);
+    end
+    if any(strcmp(name, {'train', 'test'}))
+      ok = isnumeric(value) && isscalar(value) && isreal(value) && value >= 1 && ...
+           value == floor(value);
+    else
+      ok = ischar(value);
+    end
+    if ~ok
+      error('fashionDemo:badOption', ['''%s'' must be followed by a whole number of images ' ...
+            '(1 or more, Inf for all) for train and test, or a character vector for out and ' ...
+            'peers'], name);
+    end
+    opts.(name) = value;
+  end
+  if isempty(opts.peers)
+    opts.peers = fullfile(opts.out, 'fashion_peers.txt');
+  end
+end
+
+function name = className(label)
+  % Fashion-MNIST's name of a label 0..9; any other label by its number.
+  names = {'T-shirt/top', 'Trouser', 'Pullover', 'Dress', 'Coat', ...
+           'Sandal', 'Shirt', 'Sneaker', 'Bag', 'Ankle boot'};
+  if label >= 0 && label <= 9 && label == floor(label)
+    name = names{label + 1};
+  else
+    name = sprintf('class %g', label);
+  end
+end
+
+function perClass = classAccuracy(predicted, truth, classes)
+  % The share of each class's held-out images classified right; NaN for a
+  % class without one (the mean of an empty selection is NaN in MATLAB but
+  % 1x0 in Octave 7, hence the count).
+  perClass = NaN(1, numel(classes));
+  for c = 1:numel(classes)
+    mine = truth == classes(c);
+    if any(mine)
+      perClass(c) = sum(predicted(mine) == classes(c)) / sum(mine);
+    end
   end
 end
 
@@ -135,8 +215,9 @@ function checkDataFolder(folder)
   end
 end
 
-function [X, labels] = loadSplit(folder, prefix, count)
-  % Images as columns scaled to [0, 1] with a row of ones; labels 0..9.
+function [X, labels, imageSize] = loadSplit(folder, prefix, count)
+  % Images as columns scaled to [0, 1] with a row of ones; labels as stored
+  % (0..9); imageSize = [rows columns] of an image.
   [pixels, dims] = read_idx(dataFile(folder, [prefix '-images-idx3-ubyte']));
   [labels, labelDims] = read_idx(dataFile(folder, [prefix '-labels-idx1-ubyte']));
   if numel(dims) ~= 3 || numel(labelDims) ~= 1 || dims(1) ~= labelDims(1)
@@ -146,6 +227,7 @@ function [X, labels] = loadSplit(folder, prefix, count)
   n = min(count, dims(1));
   X = [reshape(pixels(1:n * dims(2) * dims(3)), dims(2) * dims(3), n) / 255; ones(1, n)];
   labels = labels(1:n)';
+  imageSize = dims(2:3);
 end
 
 function path = dataFile(folder, name)
@@ -222,29 +304,38 @@ function drawAccuracyVsTime(results, peers, picture)
   grid on;
   allSeconds = [seconds{:}];
   allAccuracy = [accuracy{:}];
-  xlim([min(allSeconds) / 1.5, max(allSeconds) * 3]);
+  xlim([max(min(allSeconds), 1e-6) / 1.5, max(max(allSeconds), 1e-6) * 3]);  % log axis: no zero
   ylim([min(allAccuracy) - 0.01, max(allAccuracy) + 0.01]);
-  xlabel('time to train all ten classifiers (s, log scale)');
+  xlabel('time to train all the classifiers (s, log scale)');
   ylabel('held-out accuracy');
-  title('Fashion-MNIST, ten one-vs-rest linear classifiers');
+  title('Fashion-MNIST, one-vs-rest linear classifiers');
   legend(handles, names, 'Location', 'southeast');
   print(fig, '-dpng', '-r96', picture);
   close(fig);
   fprintf('held-out accuracy against training time: %s\n', picture);
 end
 
-function drawWeights(W, classes, setting, picture)
-  % Each class's weights as a 28x28 image, white at zero, blue negative, red
-  % positive, scaled to that class's largest magnitude.
-  fig = example_figure(940, 450);
+function drawWeights(model, imageSize, setting, picture)
+  % Each classifier's weights as an image, white at zero, blue negative, red
+  % positive, scaled to that classifier's largest magnitude: one per class,
+  % or for two classes the one that tells the second from the first.
+  W = model.W(1:end-1, :);  % the bias weight is not a pixel
+  count = size(W, 2);
+  columns = min(count, 5);
+  rows = ceil(count / columns);
+  fig = example_figure(max(188 * columns, 376), max(225 * rows, 300));  % room for titles
   colormap(divergingPalette(255));
-  for c = 1:10
-    subplot(2, 5, c);
-    weights = reshape(W(:, c), 28, 28)';  % pixels are stored row by row
+  for c = 1:count
+    subplot(rows, columns, c);
+    weights = reshape(W(:, c), imageSize(2), imageSize(1))';  % pixels are stored row by row
     limit = max([abs(weights(:)); eps]);
     imagesc(weights, [-limit limit]);
     axis image off;
-    title(classes{c});
+    if count == 1
+      title(sprintf('%s against %s', className(model.Classes(2)), className(model.Classes(1))));
+    else
+      title(className(model.Classes(c)));
+    end
   end
   print(fig, '-dpng', '-r96', picture);
   close(fig);

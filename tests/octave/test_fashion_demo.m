@@ -1,7 +1,8 @@
 % The Fashion-MNIST example: its IDX reader on small files written here, good
 % and broken, and the demo itself on a slice of the data (2,000 training and
-% 1,000 held-out images). Run with the module's folder and examples/ on the
-% path; prints "N passed, N failed".
+% 1,000 held-out images), on slices that lack classes, and on calls it must
+% refuse. Run with the module's folder and examples/ on the path; prints
+% "N passed, N failed".
 1;
 
 function path = writeBytes(folder, name, bytes)
@@ -17,6 +18,24 @@ function id = readError(path)
     read_idx(path);
   catch err
     id = err.identifier;
+  end
+end
+
+function id = demoError(varargin)
+  id = '';
+  try
+    evalc('fashion_mnist_demo(varargin{:})');
+  catch err
+    id = err.identifier;
+  end
+end
+
+function ok = pngWritten(path)
+  ok = false;
+  fid = fopen(path, 'r');
+  if fid >= 0
+    ok = isequal(fread(fid, 4, 'uint8')', [137 80 78 71]);
+    fclose(fid);
   end
 end
 
@@ -91,13 +110,52 @@ check(all(arrayfun(@(r) numel(r.perClass) == 10 && all(r.perClass >= 0 & r.perCl
                    results)), 'ten per-class accuracies per setting');
 check(~isempty(strfind(printed, 'Ankle boot')), 'per-class table printed');
 for picture = {'fashion_accuracy_vs_time.png', 'fashion_weights.png'}
-  fid = fopen(fullfile(out, picture{1}), 'r');
-  header = [];
-  if fid >= 0
-    header = fread(fid, 4, 'uint8')';
-    fclose(fid);
+  check(pngWritten(fullfile(out, picture{1})), [picture{1} ' written']);
+end
+
+% Slices with fewer classes than ten, some missing from the held-out images:
+% the demo completes, gives NaN as those classes' accuracy, and draws both
+% pictures (one weight image per classifier). Rows: folder, training and
+% held-out images, the classes without a held-out image. The first 6
+% training images of the data set hold classes 0, 3 and 9 (and 2,
+% validating), the first 5 held-out ones 1, 2, 6 and 9. The second folder
+% holds 2x2 images of two classes (one classifier), all held-out images of
+% class 7.
+two = fullfile(scratch, 'two');
+mkdir(two);
+twelve = repmat([3 7], 1, 6);
+writeBytes(two, 'train-labels-idx1-ubyte', [0 0 8 1, 0 0 0 12, twelve]);
+writeBytes(two, 'train-images-idx3-ubyte', [0 0 8 3, 0 0 0 12, 0 0 0 2, 0 0 0 2, ...
+                                             255 * reshape([twelve == 3; twelve == 3; ...
+                                                            twelve == 7; twelve == 7], 1, [])]);
+writeBytes(two, 't10k-labels-idx1-ubyte', [0 0 8 1, 0 0 0 3, 7 7 7]);
+writeBytes(two, 't10k-images-idx3-ubyte', [0 0 8 3, 0 0 0 3, 0 0 0 2, 0 0 0 2, ...
+                                            repmat([0 0 255 255], 1, 3)]);
+slices = {'', 6, 5, [0 3]; two, Inf, Inf, 3};
+for k = 1:size(slices, 1)
+  out = fullfile(scratch, sprintf('slice%d', k));
+  try
+    evalc(['results = fashion_mnist_demo(slices{k, 1}, ''train'', slices{k, 2}, ' ...
+           '''test'', slices{k, 3}, ''out'', out);']);
+    missing = arrayfun(@(r) r.classes(isnan(r.perClass)), results, 'UniformOutput', false);
+    check(isequal(missing{:}, slices{k, 4}) && ...
+          pngWritten(fullfile(out, 'fashion_weights.png')) && ...
+          pngWritten(fullfile(out, 'fashion_accuracy_vs_time.png')), ...
+          sprintf('slice %d: NaN for classes %s, both pictures', k, mat2str(missing{1})));
+  catch err
+    check(false, sprintf('slice %d: %s', k, err.message));
   end
-  check(isequal(header, [137 80 78 71]), [picture{1} ' written']);
+end
+
+% Calls the demo cannot go on with, each refused with its identifier: options
+% not in pairs, counts that are not whole numbers >= 1, too few training
+% images to keep one for validation.
+refused = {{'train'}, 'fashionDemo:options'; {'train', 0}, 'fashionDemo:badOption';
+           {'test', 'all'}, 'fashionDemo:badOption'; {'train', 5}, 'fashionDemo:tooFew'};
+for k = 1:size(refused, 1)
+  id = demoError('', 'out', scratch, refused{k, 1}{:});
+  shown = strjoin(cellfun(@num2str, refused{k, 1}, 'UniformOutput', false));
+  check(strcmp(id, refused{k, 2}), sprintf('%s refused as %s, got "%s"', shown, refused{k, 2}, id));
 end
 
 confirm_recursive_rmdir(false);
