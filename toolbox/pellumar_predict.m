@@ -7,22 +7,27 @@ function [predicted, scores] = pellumar_predict(model, X)
 %
 %   Inputs
 %     MODEL   a struct from pellumar_train (or pellumar_search's Model).
-%     X       M-by-N real matrix with as many rows as the model's features,
-%             one sample per column.
+%     X       M-by-N real numeric matrix (double, single or integer, dense
+%             or sparse, classified as double(X)) with as many rows as the
+%             model's features, one sample per column, finite.
 %
 %   Outputs
-%     PREDICTED  1-by-N labels, of the class of the training labels (a cell
-%                array for labels given as a cell array). With two classes a
-%                positive score gives the second class; with more, the class
-%                of the largest score.
+%     PREDICTED  N labels, of the class of the training labels (a cell array
+%                for labels given as a cell array), a column when the
+%                training labels were a column and a row otherwise. With two
+%                classes a positive score gives the second class; with more,
+%                the class of the largest score.
 %     SCORES     1-by-N scores for two classes, K-by-N for K > 2 classes.
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin        fewer than two inputs
 %     pellumar:badModel      MODEL is not a model from pellumar_train
-%     pellumar:badData       X is not a real numeric matrix
+%     pellumar:badData       X is not a real numeric matrix (logical, char,
+%                            cell, complex, ...)
 %     pellumar:featureCount  X has another number of rows than the model has
 %                            features (samples are columns)
+%     pellumar:nonFinite     X holds NaN or Inf (the message names the first
+%                            sample and feature holding one)
 %
 %   Example
 %     X = [randn(2, 50) + 2, randn(2, 50) - 2];
@@ -42,15 +47,22 @@ function [predicted, scores] = pellumar_predict(model, X)
   if ~isnumeric(X) || ~isreal(X) || ndims(X) ~= 2
     error('pellumar:badData', 'pellumar_predict: X must be a real numeric matrix, one sample per column');
   end
+  % Integer and single data are classified in double, as the model was
+  % trained: standardising in integer arithmetic would round and saturate,
+  % and hosts don't multiply a double matrix by an integer one.
+  X = double(X);
   features = size(model.W, 1) - double(model.Bias);
   if size(X, 1) ~= features
     error('pellumar:featureCount', ...
           ['pellumar_predict: X has %d rows but the model has %d features; samples are the ' ...
            'columns of X'], size(X, 1), features);
   end
+  check_finite('pellumar_predict', X);
 
   if model.Standardize
-    X = (X - model.Mean) ./ model.Scale;
+    % full: standardised data are dense anyway, and Octave does not
+    % broadcast a column over a sparse matrix.
+    X = (full(X) - model.Mean) ./ model.Scale;
   end
   scores = model.W(1:features, :)' * X;
   if model.Bias
@@ -61,5 +73,11 @@ function [predicted, scores] = pellumar_predict(model, X)
   else
     [~, chosen] = max(scores, [], 1);
   end
-  predicted = reshape(model.Classes(chosen), 1, []);
+  % The training labels' orientation; models saved before it was recorded
+  % give a row.
+  if isfield(model, 'LabelsAsColumn') && model.LabelsAsColumn
+    predicted = reshape(model.Classes(chosen), [], 1);
+  else
+    predicted = reshape(model.Classes(chosen), 1, []);
+  end
 end

@@ -6,9 +6,11 @@ function model = pellumar_train(X, labels, varargin)
 %   (one-vs-rest), each one call of Pellumar. Classify with pellumar_predict.
 %
 %   Inputs
-%     X       M-by-N real double matrix, one sample per column (dense).
-%     LABELS  one label per sample: numeric, logical, or a cell array of
-%             character vectors, with two or more distinct values.
+%     X       M-by-N real double matrix, one sample per column (dense,
+%             finite).
+%     LABELS  one label per sample: numeric, logical, a cell array of
+%             character vectors, or in MATLAB categorical or string, with two
+%             or more distinct values.
 %
 %   Options (names in any case)
 %     'Lambda'       regularisation weight, >= 0.                 Default 1e-4.
@@ -31,8 +33,14 @@ function model = pellumar_train(X, labels, varargin)
 %     Classes      the sorted distinct labels, a column of the labels' class.
 %     Bias, Standardize, Lambda, Passes, Eta0   the settings used.
 %     Iterations   T, the iterations of each classifier.
-%     Mean, Scale  the features' means and standard deviations (a zero
-%                  deviation is kept as 1), or [] without 'Standardize'.
+%     Mean, Scale  the features' means and standard deviations, or []
+%                  without 'Standardize'. A feature constant to within
+%                  rounding (its range at most 16 units in the last place of
+%                  its magnitude, as for 0.1 in every sample) has its value
+%                  as Mean and 1 as Scale, and trains as a row of zeros, so
+%                  that its weight is 0.
+%     LabelsAsColumn  true when the labels were a column, so that
+%                  pellumar_predict gives a column too.
 %
 %   Each classifier's visiting order is drawn from the clock, as Pellumar
 %   draws it, so two trainings give slightly different weights unless they
@@ -42,14 +50,19 @@ function model = pellumar_train(X, labels, varargin)
 %     pellumar:nargin          fewer than two inputs
 %     pellumar:sparseData      X is sparse: training needs full(X)
 %     pellumar:badData         X is not a real double matrix
-%     pellumar:badLabels       labels of another class, or NaN
+%     pellumar:nonFinite       X holds NaN or Inf (the message names the first
+%                              sample and feature holding one)
+%     pellumar:badLabels       labels of another class, or NaN (in MATLAB:
+%                              undefined or missing)
 %     pellumar:samplesAsRows   as many labels as X has rows, not columns:
 %                              samples are columns, pass X.'
 %     pellumar:labelCount      the number of labels is not the number of samples
 %     pellumar:oneClass        fewer than two distinct labels
-%     pellumar:unknownOption   an option name that is not one of the above
+%     pellumar:unknownOption   an option name that is not one of the above,
+%                              with or without a value after it
 %     pellumar:badOption       an option value that is not a finite number in
 %                              range (or true/false), or options not in pairs
+%     pellumar:noIterations    Passes * N < 1: T would be 0, an untrained model
 %   and the errors of Pellumar itself (help Pellumar).
 %
 %   Example
@@ -75,13 +88,19 @@ function model = pellumar_train(X, labels, varargin)
 
   samples = size(X, 2);
   T = floor(double(opts.Passes) * samples);
+  if T < 1
+    error('pellumar:noIterations', ...
+          ['pellumar_train: Passes %g over %d samples make no iteration (T = floor(Passes * N) ' ...
+           'must be at least 1), which would give an untrained model'], double(opts.Passes), samples);
+  end
   centre = [];
   scale = [];
   if opts.Standardize
-    centre = mean(X, 2);
-    scale = std(X, 0, 2);
-    scale(scale == 0 | ~isfinite(scale)) = 1;
+    [centre, scale, constant] = feature_statistics(X);
     X = (X - centre) ./ scale;
+    % Features constant to within rounding train on exact zeros: their
+    % weights stay 0, whatever values new data have in them.
+    X(constant, :) = 0;
   end
   if opts.Bias
     X = [X; ones(1, samples)];
@@ -105,5 +124,5 @@ function model = pellumar_train(X, labels, varargin)
   model = struct('W', W, 'Classes', {classes}, 'Bias', opts.Bias, ...
                  'Standardize', opts.Standardize, 'Lambda', double(opts.Lambda), ...
                  'Passes', double(opts.Passes), 'Eta0', double(opts.Eta0), 'Iterations', T, ...
-                 'Mean', centre, 'Scale', scale);
+                 'Mean', centre, 'Scale', scale, 'LabelsAsColumn', iscolumn(labels));
 end

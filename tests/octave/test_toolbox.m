@@ -35,13 +35,12 @@ for k = 1:size(labelKinds, 1)
   labels = labelKinds{k, 2};
   model = pellumar_train(X, labels);
   [predicted, scores] = pellumar_predict(model, X);
-  expected = reshape(labels, 1, []);
   if iscell(labels)
-    correct = strcmp(predicted, expected);
+    correct = strcmp(predicted, labels);
   else
-    correct = predicted == expected;
+    correct = predicted == labels;
   end
-  check(strcmp(class(predicted), class(labels)) && isequal(size(predicted), [1 N]) && ...
+  check(strcmp(class(predicted), class(labels)) && isequal(size(predicted), size(labels)) && ...
         isequal(size(scores), [1 N]) && mean(correct) > 0.95 && ...
         isequal(model.Classes, unique(labels(:))), ['labels round-trip: ' labelKinds{k, 1}]);
 end
@@ -68,8 +67,23 @@ check(isequal(size(model.W), [3 3]) && isequal(size(scores), [3 300]) && ...
       mean(predicted == labels) > 0.9 && model.Lambda == 1e-3 && ...
       max(abs(model.Mean - mean(X3, 2))) < 1e-9, ...
       sprintf('three classes, standardised (accuracy %.3f)', mean(predicted == labels)));
+% Integer, single and sparse X are classified as double(X): the same scores,
+% in double, as the same values given dense in double (standardising included).
+Xi = round(X3 / 10);
+integral = pellumar_train(Xi, labels, 'Standardize', true);
+[~, expected] = pellumar_predict(integral, Xi);
+for kind = {@int8, @uint8, @int32, @uint64, @single, @sparse}
+  scores = [];
+  try
+    [~, scores] = pellumar_predict(integral, kind{1}(Xi));
+  end
+  check(isequal(scores, expected) && isa(scores, 'double'), ['X made by ' func2str(kind{1})]);
+end
 
 % Every slip is an error with its identifier.
+Xbad = X;
+Xbad(1, 9) = Inf;
+Xbad(2, 7) = NaN;
 slips = {
   'pellumar:nargin',          @pellumar_train,   {X}
   'pellumar:sparseData',      @pellumar_train,   {sparse(X), side}
@@ -80,12 +94,16 @@ slips = {
   'pellumar:labelCount',      @pellumar_train,   {X, side(1:end - 1)}
   'pellumar:oneClass',        @pellumar_train,   {X, ones(1, N)}
   'pellumar:unknownOption',   @pellumar_train,   {X, side, 'Lamda', 1e-3}
+  'pellumar:unknownOption',   @pellumar_train,   {X, side, 'Lamda'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda', 'high'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', Inf}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Passes', NaN}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', 2}
   'pellumar:badOption',       @pellumar_search,  {X, side, 'Folds', 2.5}
+  'pellumar:noIterations',    @pellumar_train,   {X, side, 'Passes', 0.9 / N}
+  'pellumar:noIterations',    @pellumar_search,  {X, side, 'Passes', 1 / N, 'Verbose', false}
+  'pellumar:nonFinite',       @pellumar_search,  {Xbad, side, 'Verbose', false}
   'pellumar:tooFewSamples',   @pellumar_search,  {X, [1 1 1, zeros(1, N - 3)], 'Folds', 4}
   'pellumar:featureCount',    @pellumar_predict, {model, [X3; X3]}
   'pellumar:badModel',        @pellumar_predict, {struct('W', 1), X}
@@ -93,6 +111,19 @@ slips = {
 for k = 1:size(slips, 1)
   id = errorOf(slips{k, 2}, slips{k, 3}{:});
   check(strcmp(id, slips{k, 1}), sprintf('slip %d refused with %s (got ''%s'')', k, slips{k, 1}, id));
+end
+% NaN or Inf in X names the first sample (column) holding one, and its
+% feature (row), for every class of X that reaches the check.
+nonFinite = {@pellumar_train, {Xbad, side}; @pellumar_predict, {model, single(Xbad)}
+             @pellumar_predict, {model, sparse(Xbad)}};
+for k = 1:size(nonFinite, 1)
+  err = struct('identifier', '', 'message', '');
+  try
+    nonFinite{k, 1}(nonFinite{k, 2}{:});
+  catch err
+  end
+  check(strcmp(err.identifier, 'pellumar:nonFinite') && ~isempty(strfind(err.message, 'sample 7')) && ...
+        ~isempty(strfind(err.message, 'feature 2')), sprintf('non-finite X %d: ''%s''', k, err.message));
 end
 
 % The search: every class in every fold, in proportion; the highest mean
@@ -125,11 +156,14 @@ quiet = evalc(['parallel = pellumar_search(Xs, labels, ''Lambda'', 1e-3, ''Passe
 check(isempty(quiet) && isequal(parallel.Folds, result.Folds) && parallel.Best.Accuracy > 0.9, ...
       'Parallel: same folds, silent without Verbose');
 % T is floor(Passes * N); a feature constant in training keeps a scale of 1,
-% so that new data with other values in it still get finite scores.
-model = pellumar_train([Xs; 5 * ones(1, 105)], labels, 'Passes', 0.5, 'Standardize', true);
-[~, scores] = pellumar_predict(model, [Xs(:, 1:4); 1 2 3 4]);
-check(model.Iterations == 52 && model.Scale(3) == 1 && all(isfinite(scores(:))), ...
-      'fractional passes and a constant feature');
+% so that new data with other values in it still get finite scores. Values
+% that are not exact in binary are constant too (the std of 105 copies of pi
+% is 5e-15): they train on rows of exact zeros, whose weights stay 0.
+model = pellumar_train([Xs; [5; 0.1; 0.3; pi] * ones(1, 105)], labels, 'Passes', 0.5, ...
+                       'Standardize', true);
+[~, scores] = pellumar_predict(model, [Xs(:, 1:4); repmat(1:4, 4, 1)]);
+check(model.Iterations == 52 && all(model.Scale(3:6) == 1) && ~any(any(model.W(3:6, :))) && ...
+      all(isfinite(scores(:))), 'fractional passes and constant features');
 
 % Standardisation fitted on the training folds alone. One huge value in one
 % sample: the fold it is tested in must train on the other fold's own,

@@ -2,8 +2,9 @@ function [classes, index] = check_training_data(caller, X, labels)
 %CHECK_TRAINING_DATA The checks of the data and labels that training needs.
 %   [CLASSES, INDEX] = CHECK_TRAINING_DATA(CALLER, X, LABELS) refuses, with an
 %   identifier, the slips that would otherwise train a bad model without a
-%   word, and returns the sorted distinct labels (a column of the labels'
-%   class) with each sample's class number (a row, 1..numel(CLASSES)).
+%   word (NaN or Inf in X among them), and returns the sorted distinct labels
+%   (a column of the labels' class) with each sample's class number (a row,
+%   1..numel(CLASSES)).
 
   if issparse(X)
     error('pellumar:sparseData', ...
@@ -13,13 +14,26 @@ function [classes, index] = check_training_data(caller, X, labels)
   if ~isa(X, 'double') || ~isreal(X) || ndims(X) ~= 2
     error('pellumar:badData', '%s: X must be a real double matrix, one sample per column', caller);
   end
-  if ~((isnumeric(labels) && isreal(labels)) || islogical(labels) || iscellstr(labels)) || ...
-     issparse(labels)
-    error('pellumar:badLabels', ...
-          '%s: labels must be numeric, logical or a cell array of character vectors', caller);
+  % MATLAB's categorical and string arrays serve as labels as they are:
+  % unique sorts them (a categorical in the order of its categories) and
+  % indexing keeps their class, so the model's Classes, the predictions and
+  % the search's comparisons (==) are of the labels' class with no
+  % conversion. Octave 6 has neither class, nor iscategorical, hence the
+  % guard. MATLAB is not run on this project's machines: these calls are
+  % used as MATLAB R2018a's reference documents them for both classes
+  % (iscategorical, isstring, ismissing, unique with three outputs, ==),
+  % and Octave runs every line outside the guard.
+  named = ~exist('OCTAVE_VERSION', 'builtin') && (iscategorical(labels) || isstring(labels));
+  plain = ((isnumeric(labels) && isreal(labels)) || islogical(labels)) && ~issparse(labels);
+  if ~(plain || iscellstr(labels) || named)
+    error('pellumar:badLabels', ['%s: labels must be numeric, logical, a cell array of character ' ...
+                                 'vectors, or (in MATLAB) categorical or string'], caller);
   end
   if isnumeric(labels) && any(isnan(labels(:)))
     error('pellumar:badLabels', '%s: labels must not be NaN', caller);
+  end
+  if named && any(ismissing(labels(:)))
+    error('pellumar:badLabels', '%s: labels must not be undefined or missing', caller);
   end
   [features, samples] = size(X);
   if numel(labels) ~= samples
@@ -32,6 +46,7 @@ function [classes, index] = check_training_data(caller, X, labels)
     error('pellumar:labelCount', '%s: X has %d samples (columns) but there are %d labels', ...
           caller, samples, numel(labels));
   end
+  check_finite(caller, X);
   [classes, ~, index] = unique(labels(:));
   if numel(classes) < 2
     error('pellumar:oneClass', '%s: the labels hold %d distinct value(s); training needs two or more', ...

@@ -4,8 +4,9 @@ function opts = parse_options(caller, defaults, args)
 %   cell array ARGS against the fields of the struct DEFAULTS without regard
 %   to case, and returns DEFAULTS with the values given. Octave's inputParser
 %   raises its errors without identifiers and MATLAB's with its own, so
-%   unknown names are collected (KeepUnmatched) and reported here, and any
-%   other parse failure is raised again as pellumar:badOption.
+%   unknown names are collected (KeepUnmatched) and reported here as
+%   pellumar:unknownOption, also a last name without a value, and any other
+%   parse failure is raised again as pellumar:badOption.
 
   parser = inputParser;
   parser.FunctionName = caller;
@@ -17,6 +18,16 @@ function opts = parse_options(caller, defaults, args)
   for k = 1:numel(names)
     addParameter(parser, names{k}, defaults.(names{k}));
   end
+  % An unknown name is reported as such even when it has no value after it
+  % ('Lamda' alone), which inputParser would refuse first as options not in
+  % pairs: the misspelt name is the slip to tell of.
+  for k = 1:2:numel(args)
+    name = args{k};
+    if ((ischar(name) && isrow(name)) || (isstring(name) && isscalar(name))) && ...
+       ~any(strcmpi(char(name), names))
+      unknownOption(caller, char(name), names);
+    end
+  end
   try
     parse(parser, args{:});
   catch err
@@ -25,8 +36,12 @@ function opts = parse_options(caller, defaults, args)
   end
   unknown = fieldnames(parser.Unmatched);
   if ~isempty(unknown)
-    error('pellumar:unknownOption', '%s: unknown option ''%s''; the options are %s', ...
-          caller, unknown{1}, strjoin(names', ', '));
+    unknownOption(caller, unknown{1}, names);
   end
   opts = parser.Results;
+end
+
+function unknownOption(caller, name, names)
+  error('pellumar:unknownOption', '%s: unknown option ''%s''; the options are %s', ...
+        caller, name, strjoin(names', ', '));
 end
