@@ -72,10 +72,11 @@ function result = pellumar_search(X, labels, varargin)
   foldOf = stratifiedFolds(index, folds, classes);
   [lambda, passes, eta0] = ndgrid(double(opts.Lambda), double(opts.Passes), double(opts.Eta0));
   count = numel(lambda);
-  % parfor's second argument caps the workers: 0 runs the loop in order here.
+  % parfor's second argument caps the workers: 0 runs the loop in order here,
+  % folds (a whole number, as documented) lets every fold have one.
   workers = 0;
   if opts.Parallel
-    workers = Inf;
+    workers = folds;
   end
   if opts.Verbose
     fprintf('pellumar_search: %d settings x %d folds, %d samples, %d classes\n', ...
