@@ -9,35 +9,50 @@ function result = pellumar_search(X, labels, varargin)
 %     'Lambda'       regularisation weights to try.   Default [1e-6 1e-5 1e-4 1e-3 1e-2 1e-1].
 %     'Passes'       passes over the data to try.     Default [5 20].
 %     'Eta0'         base step sizes to try.          Default 0.5.
-%     'Bias', 'Standardize'   passed to pellumar_train. Default true, false.
+%     'Bias', 'Standardize'   as for pellumar_train.  Default true, false.
 %     'Folds'        k, the number of folds, >= 2.    Default 5.
-%     'Verbose'      print a line as each setting finishes (its accuracy, time
-%                    and how many settings are left).  Default true.
-%     'Parallel'     train the folds of each setting in a parfor. Default false.
+%     'Verbose'      print the settings' accuracies as a table and the
+%                    cross-validation's time.          Default true.
+%     'Parallel'     cross-validate each fold on a parfor worker. Default false.
+%     'Seed'         a whole number from 0 to 2^53 - 1 from which the folds
+%                    and every training's seed are made, the same on every
+%                    host. Default: all drawn from the host's generator
+%                    (randperm, randi), so that rng(s) in MATLAB, or
+%                    rand('state', s) in Octave, repeats the search.
+%     'Threads'      how many trainings run at once, each on a thread of its
+%                    own; no result depends on it. Default: as pellumar_train.
 %
 %   Stratified folds: every fold keeps the classes' proportions (each class
-%   needs at least k samples). The folds are drawn with randperm, so the
-%   host's random state (rng in MATLAB, rand('state') in Octave) repeats
-%   them; each training still draws its own visiting order from the clock, as
-%   Pellumar does, so accuracies move slightly from run to run. Every fold's
-%   model is trained on the other folds alone, its standardisation included,
-%   so nothing of the fold it is tested on leaks into it.
+%   needs at least k samples). Every fold's model is trained on the other
+%   folds alone, its standardisation included, so nothing of the fold it is
+%   tested on leaks into it. Each training visits its samples in the order
+%   of a seed of its own (pellumar_order); the settings that differ only in
+%   Passes are one run, read at each number of passes, so that the search
+%   costs max(Passes) passes per fold and (Lambda, Eta0) pair, not their sum.
+%   The trainings read the columns of X they train on where they are: no
+%   copy of X is made for a fold, except a standardised one with
+%   'Standardize'. A whole search repeats from the same seed or random
+%   state: the same table, the same best setting, the same model, bit for bit.
 %
 %   'Parallel', true runs the folds in a parfor on the pool of MATLAB's
 %   Parallel Computing Toolbox (opened as its preferences say), or on a MATLAB
-%   Parallel Server cluster; the workers need Pellumar and these functions on
-%   their path. Without the toolbox, and in Octave, the same loop runs in
-%   order.
+%   Parallel Server cluster, at most one worker per fold; the workers need
+%   Pellumar and these functions on their path. Without the toolbox, and in
+%   Octave, the same loop runs in order. The results are the same bits either
+%   way.
 %
 %   Output: RESULT, a struct with fields
 %     Settings  one element per setting, with fields Lambda, Passes, Eta0,
 %               Accuracy (mean over the folds), AccuracyStd (their standard
-%               deviation) and Seconds (the setting's cross-validation).
+%               deviation) and Seconds (its share of the cross-validation's
+%               time: the settings train together).
 %     Best      the element of Settings with the highest Accuracy; on ties the
 %               larger Lambda, then the fewer Passes, then the first in order.
-%     Model     pellumar_train on all the data with the Best setting.
+%     Model     pellumar_train on all the data with the Best setting (and a
+%               seed of the search's).
 %     Folds     1-by-N, the fold of each sample.
-%
+%     Seconds   the cross-validation's time.
+
 %   Errors (identifier: cause): those of pellumar_train, and
 %     pellumar:tooFewSamples   a class has fewer samples than there are folds
 %
@@ -47,7 +62,7 @@ function result = pellumar_search(X, labels, varargin)
 %     result = pellumar_search(X, labels, 'Lambda', [1e-4 1e-2], 'Passes', 5, 'Folds', 4);
 %     result.Best
 %
-%   See also pellumar_train, pellumar_predict, Pellumar, parfor.
+%   See also pellumar_train, pellumar_predict, pellumar_order, Pellumar, parfor.
 
   if nargin < 2
     error('pellumar:nargin', 'pellumar_search: needs X and the labels (help pellumar_search)');
@@ -55,7 +70,7 @@ function result = pellumar_search(X, labels, varargin)
   [classes, index] = check_training_data('pellumar_search', X, labels);
   defaults = struct('Lambda', [1e-6 1e-5 1e-4 1e-3 1e-2 1e-1], 'Passes', [5 20], 'Eta0', 0.5, ...
                     'Bias', true, 'Standardize', false, 'Folds', 5, 'Verbose', true, ...
-                    'Parallel', false);
+                    'Parallel', false, 'Seed', [], 'Threads', []);
   opts = parse_options('pellumar_search', defaults, varargin);
   check_number('pellumar_search', 'Lambda', opts.Lambda, false, 0, false);
   check_number('pellumar_search', 'Passes', opts.Passes, false, 0, true);
@@ -67,11 +82,21 @@ function result = pellumar_search(X, labels, varargin)
   for name = {'Bias', 'Standardize', 'Verbose', 'Parallel'}
     opts.(name{1}) = check_switch('pellumar_search', name{1}, opts.(name{1}));
   end
+  opts = check_seed_threads('pellumar_search', opts);
 
   folds = double(opts.Folds);
-  foldOf = stratifiedFolds(index, folds, classes);
   [lambda, passes, eta0] = ndgrid(double(opts.Lambda), double(opts.Passes), double(opts.Eta0));
   count = numel(lambda);
+  % The folds, then one seed per fold and (Lambda, Eta0) pair, then the final
+  % model's: from the host's generator, or all from 'Seed'.
+  [foldOf, seeds] = drawFoldsAndSeeds(index, folds, classes, numel(opts.Lambda) * numel(opts.Eta0), ...
+                                      opts.Seed);
+  samples = numel(index);
+  fewest = min(samples - accumarray(foldOf(:), 1));
+  if floor(min(double(opts.Passes)) * fewest) < 1
+    error('pellumar:noIterations', ['pellumar_search: Passes %g over the %d samples of a fold''s ' ...
+          'training part make no iteration'], min(double(opts.Passes)), fewest);
+  end
   % parfor's second argument caps the workers: 0 runs the loop in order here,
   % folds (a whole number, as documented) lets every fold have one.
   workers = 0;
@@ -80,32 +105,44 @@ function result = pellumar_search(X, labels, varargin)
   end
   if opts.Verbose
     fprintf('pellumar_search: %d settings x %d folds, %d samples, %d classes\n', ...
-            count, folds, numel(index), numel(classes));
+            count, folds, samples, numel(classes));
   end
+
+  % Each fold's accuracy for every setting. The settings that differ only in
+  % Passes are checkpoints of one run, so a fold costs one run per (Lambda,
+  % Eta0) pair, of max(Passes) passes. Without standardisation every fold
+  % reads X itself, and one engine call trains them all; with it, each fold
+  % trains and tests on X standardised by its training part's statistics.
+  start = tic;
+  job = struct('X', X, 'index', index, 'classes', numel(classes), 'foldOf', foldOf, ...
+               'seeds', seeds, 'lambda', double(opts.Lambda), 'passes', double(opts.Passes), ...
+               'eta0', double(opts.Eta0), 'bias', opts.Bias, 'standardize', opts.Standardize, ...
+               'threads', opts.Threads);
+  if opts.Parallel || opts.Standardize
+    accuracy = zeros(count, folds);
+    % The simplest form parfor knows: the loop index f slices the output;
+    % job is only read, whole, so it is a broadcast variable.
+    parfor (f = 1:folds, workers)
+      accuracy(:, f) = foldAccuracies(job, f);
+    end
+  else
+    accuracy = foldAccuracies(job, 1:folds);
+  end
+  seconds = toc(start);
 
   settings = struct('Lambda', {}, 'Passes', {}, 'Eta0', {}, 'Accuracy', {}, ...
                     'AccuracyStd', {}, 'Seconds', {});
   for s = 1:count
-    setting = {'Lambda', lambda(s), 'Passes', passes(s), 'Eta0', eta0(s), ...
-               'Bias', opts.Bias, 'Standardize', opts.Standardize};
-    start = tic;
-    accuracy = zeros(1, folds);
-    % The simplest form parfor knows: the loop index f slices the output
-    % accuracy; X, labels, foldOf and setting are only read, whole, so each is
-    % a broadcast variable; the call and its results stay inside the body.
-    parfor (f = 1:folds, workers)
-      accuracy(f) = foldAccuracy(X, labels, foldOf, f, setting);
-    end
     settings(s).Lambda = lambda(s);
     settings(s).Passes = passes(s);
     settings(s).Eta0 = eta0(s);
-    settings(s).Accuracy = mean(accuracy);
-    settings(s).AccuracyStd = std(accuracy);
-    settings(s).Seconds = toc(start);
+    settings(s).Accuracy = mean(accuracy(s, :));
+    settings(s).AccuracyStd = std(accuracy(s, :));
+    settings(s).Seconds = seconds / count;
     if opts.Verbose
-      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)  %7.2f s  %d left\n', ...
+      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)  %d left\n', ...
               lambda(s), passes(s), eta0(s), settings(s).Accuracy, settings(s).AccuracyStd, ...
-              settings(s).Seconds, count - s);
+              count - s);
     end
   end
 
@@ -114,20 +151,26 @@ function result = pellumar_search(X, labels, varargin)
   [~, order] = sortrows([-[settings.Accuracy]', -[settings.Lambda]', [settings.Passes]']);
   best = settings(order(1));
   model = pellumar_train(X, labels, 'Lambda', best.Lambda, 'Passes', best.Passes, ...
-                         'Eta0', best.Eta0, 'Bias', opts.Bias, 'Standardize', opts.Standardize);
-  result = struct('Settings', settings, 'Best', best, 'Model', model, 'Folds', foldOf);
+                         'Eta0', best.Eta0, 'Bias', opts.Bias, 'Standardize', opts.Standardize, ...
+                         'Seed', seeds(end), 'Threads', opts.Threads);
+  result = struct('Settings', settings, 'Best', best, 'Model', model, 'Folds', foldOf, ...
+                  'Seconds', seconds);
   if opts.Verbose
-    fprintf('best: lambda %g, passes %g, eta0 %g, accuracy %.4f\n', best.Lambda, best.Passes, ...
-            best.Eta0, best.Accuracy);
+    fprintf('cross-validation %.2f s; best: lambda %g, passes %g, eta0 %g, accuracy %.4f\n', ...
+            seconds, best.Lambda, best.Passes, best.Eta0, best.Accuracy);
   end
 end
 
-function foldOf = stratifiedFolds(index, folds, classes)
+function [foldOf, seeds] = drawFoldsAndSeeds(index, folds, classes, pairs, seed)
   % Each class's samples in a random order, dealt to the folds in turn,
   % carrying on from where the previous class stopped, so that the folds'
-  % sizes differ by one at most.
+  % sizes differ by one at most. The random orders come from randperm, and
+  % the seeds from randi, unless a seed is given: then class c's order is
+  % pellumar_order(numel(members), seed + c), and the trainings' seeds
+  % follow (seed + numel(classes) + 1, ...), the same on every host.
   foldOf = zeros(1, numel(index));
   dealt = 0;
+  next = seed;
   for c = 1:numel(classes)
     members = find(index == c);
     if numel(members) < folds
@@ -135,29 +178,93 @@ function foldOf = stratifiedFolds(index, folds, classes)
             'pellumar_search: class %s has %d samples, fewer than the %d folds', ...
             classLabel(classes, c), numel(members), folds);
     end
-    members = members(randperm(numel(members)));
+    if isempty(seed)
+      members = members(randperm(numel(members)));
+    else
+      next = mod(next + 1, 2^53);
+      members = members(pellumar_order(numel(members), next));
+    end
     foldOf(members) = mod(dealt + (0:numel(members) - 1), folds) + 1;
     dealt = dealt + numel(members);
   end
+  seeds = zeros(1, folds * pairs + 1);
+  for k = 1:numel(seeds)
+    if isempty(seed)
+      seeds(k) = draw_seed();
+    else
+      next = mod(next + 1, 2^53);
+      seeds(k) = next;
+    end
+  end
+end
+
+function accuracy = foldAccuracies(job, testFolds)
+  % The accuracy of every setting on each fold in testFolds (a count-by-
+  % numel(testFolds) matrix), each trained on the other folds alone, its
+  % standardisation included, and tested on its own fold.
+  [lambda, eta0] = ndgrid(job.lambda, job.eta0);
+  pairs = numel(lambda);
+  checkpoints = sort(job.passes);
+  X = job.X;
+  features = size(X, 1);
+  if job.classes == 2
+    positive = 2;
+  else
+    positive = 1:job.classes;
+  end
+  K = numel(positive);
+  runs = zeros(4, 0);
+  iterations = zeros(numel(checkpoints), 0);
+  for f = testFolds
+    trainedOn = sum(job.foldOf ~= f);
+    for p = 1:pairs
+      runs(:, end + 1) = [f; lambda(p); eta0(p); job.seeds((f - 1) * pairs + p)];
+      iterations(:, end + 1) = floor(checkpoints(:) * trainedOn);
+    end
+  end
+  if job.standardize
+    % One fold at a time here (the caller's loop): its statistics, then X
+    % standardised by them, for its training part and its test part alike.
+    [centre, scale, constant] = feature_statistics(X(:, job.foldOf ~= testFolds));
+    X = (double(X) - centre) ./ scale;
+    X(constant, :) = 0;
+  end
+  W = pellumar_engine(X, job.index, positive, job.foldOf, runs, iterations, job.bias, ...
+                      default_threads(job.threads));
+  % W's columns: checkpoint, then classifier, then run.
+  W = reshape(W, size(W, 1), numel(checkpoints), K, pairs, numel(testFolds));
+  [~, where] = ismember(job.passes, checkpoints);
+  accuracy = zeros(numel(job.lambda), numel(job.passes), numel(job.eta0), numel(testFolds));
+  for i = 1:numel(testFolds)
+    test = job.foldOf == testFolds(i);
+    Xtest = double(X(:, test));
+    expected = job.index(test);
+    for p = 1:pairs
+      [l, e] = ind2sub(size(lambda), p);
+      for c = 1:numel(job.passes)
+        weights = reshape(W(:, where(c), :, p, i), [], K);
+        scores = weights(1:features, :)' * Xtest;
+        if job.bias
+          scores = scores + weights(end, :)';
+        end
+        if K == 1
+          chosen = 1 + (scores > 0);
+        else
+          [~, chosen] = max(scores, [], 1);
+        end
+        accuracy(l, c, e, i) = mean(chosen == expected);
+      end
+    end
+  end
+  accuracy = reshape(accuracy, [], numel(testFolds));
 end
 
 function text = classLabel(classes, c)
   if iscell(classes)
     text = ['''' classes{c} ''''];
-  else
+  elseif isnumeric(classes) || islogical(classes)
     text = num2str(classes(c));
-  end
-end
-
-function accuracy = foldAccuracy(X, labels, foldOf, f, setting)
-  % Trains on every fold but f, standardisation included, and tests on f.
-  test = foldOf == f;
-  model = pellumar_train(X(:, ~test), labels(~test), setting{:});
-  predicted = pellumar_predict(model, X(:, test));
-  expected = reshape(labels(test), 1, []);
-  if iscell(expected)
-    accuracy = mean(strcmp(predicted, expected));
-  else
-    accuracy = mean(predicted == expected);
+  else  % categorical or string (MATLAB)
+    text = ['''' char(classes(c)) ''''];
   end
 end

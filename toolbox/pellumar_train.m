@@ -3,11 +3,13 @@ function model = pellumar_train(X, labels, varargin)
 %   MODEL = PELLUMAR_TRAIN(X, LABELS) trains on the samples in the columns of X
 %   with any labels, and MODEL = PELLUMAR_TRAIN(X, LABELS, NAME, VALUE, ...)
 %   sets options. Two classes give one classifier; more give one per class
-%   (one-vs-rest), each one call of Pellumar. Classify with pellumar_predict.
+%   (one-vs-rest), each Pellumar's training run on a visiting order that a
+%   seed gives. Classify with pellumar_predict.
 %
 %   Inputs
-%     X       M-by-N real double matrix, one sample per column (dense,
-%             finite).
+%     X       M-by-N real double or single matrix, one sample per column
+%             (dense, finite). Single data are read as the doubles they
+%             convert to, without a copy: the model is that of double(X).
 %     LABELS  one label per sample: numeric, logical, a cell array of
 %             character vectors, or in MATLAB categorical or string, with two
 %             or more distinct values.
@@ -16,11 +18,20 @@ function model = pellumar_train(X, labels, varargin)
 %     'Lambda'       regularisation weight, >= 0.                 Default 1e-4.
 %     'Passes'       passes over the data: T = floor(Passes * N). Default 10.
 %     'Eta0'         base step size, > 0.                         Default 0.5.
-%     'Bias'         append a row of ones, so that the classifier learns an
+%     'Bias'         a constant feature 1 after the others (never stored: X
+%                    is not copied), so that the classifier learns an
 %                    offset; its weight is the last row of W.    Default true.
 %     'Standardize'  scale every feature to zero mean and unit variance with
 %                    the training data's own statistics, which the model keeps
 %                    and pellumar_predict applies.               Default false.
+%     'Seed'         a whole number from 0 to 2^53 - 1 that sets the visiting
+%                    order (pellumar_order). Default: drawn from the host's
+%                    generator with randi, so that rng(s) in MATLAB, or
+%                    rand('state', s) in Octave, repeats the training.
+%     'Threads'      how many classifiers train at once, each on a thread of
+%                    its own; the weights are the same bits for any number.
+%                    Default: maxNumCompThreads in MATLAB (1 on a parfor
+%                    worker), nproc in Octave.
 %   The defaults train well on standardised features (zero mean and unit
 %   variance, or pixels scaled to [0, 1]); for raw features use
 %   'Standardize', true. pellumar_search chooses Lambda, Passes and Eta0 by
@@ -41,15 +52,18 @@ function model = pellumar_train(X, labels, varargin)
 %                  that its weight is 0.
 %     LabelsAsColumn  true when the labels were a column, so that
 %                  pellumar_predict gives a column too.
+%     Seed         the seed the training used.
 %
-%   Each classifier's visiting order is drawn from the clock, as Pellumar
-%   draws it, so two trainings give slightly different weights unless they
-%   fall within the same second.
+%   Every classifier of one call visits the samples in the one order of
+%   model.Seed: the sample at iteration t is X(:, order(mod(t, N) + 1)) with
+%   order = pellumar_order(N, model.Seed). Training again with 'Seed',
+%   model.Seed gives the same bits on any host, build and processor. (The
+%   module Pellumar itself draws its order from the clock.)
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin          fewer than two inputs
 %     pellumar:sparseData      X is sparse: training needs full(X)
-%     pellumar:badData         X is not a real double matrix
+%     pellumar:badData         X is not a real double or single matrix
 %     pellumar:nonFinite       X holds NaN or Inf (the message names the first
 %                              sample and feature holding one)
 %     pellumar:badLabels       labels of another class, or NaN (in MATLAB:
@@ -72,19 +86,21 @@ function model = pellumar_train(X, labels, varargin)
 %     model = pellumar_train(X, labels, 'Lambda', 1e-3);
 %     accuracy = mean(pellumar_predict(model, X) == labels)
 %
-%   See also pellumar_predict, pellumar_search, Pellumar.
+%   See also pellumar_predict, pellumar_search, pellumar_order, Pellumar.
 
   if nargin < 2
     error('pellumar:nargin', 'pellumar_train: needs X and the labels (help pellumar_train)');
   end
   [classes, index] = check_training_data('pellumar_train', X, labels);
-  defaults = struct('Lambda', 1e-4, 'Passes', 10, 'Eta0', 0.5, 'Bias', true, 'Standardize', false);
+  defaults = struct('Lambda', 1e-4, 'Passes', 10, 'Eta0', 0.5, 'Bias', true, 'Standardize', false, ...
+                    'Seed', [], 'Threads', []);
   opts = parse_options('pellumar_train', defaults, varargin);
   check_number('pellumar_train', 'Lambda', opts.Lambda, true, 0, false);
   check_number('pellumar_train', 'Passes', opts.Passes, true, 0, true);
   check_number('pellumar_train', 'Eta0', opts.Eta0, true, 0, true);
   opts.Bias = check_switch('pellumar_train', 'Bias', opts.Bias);
   opts.Standardize = check_switch('pellumar_train', 'Standardize', opts.Standardize);
+  opts = check_seed_threads('pellumar_train', opts);
 
   samples = size(X, 2);
   T = floor(double(opts.Passes) * samples);
@@ -96,33 +112,35 @@ function model = pellumar_train(X, labels, varargin)
   centre = [];
   scale = [];
   if opts.Standardize
+    % Standardised data are a new matrix anyway: made in double, so that a
+    % single X is standardised as double(X) is.
+    X = double(X);
     [centre, scale, constant] = feature_statistics(X);
     X = (X - centre) ./ scale;
     % Features constant to within rounding train on exact zeros: their
     % weights stay 0, whatever values new data have in them.
     X(constant, :) = 0;
   end
-  if opts.Bias
-    X = [X; ones(1, samples)];
-  end
-
   % Two classes: one classifier, +1 for the second class. More: one per
-  % class against the rest. Each classifier's +1/-1 row is made just before
-  % its call, which costs less than a K-by-N matrix of them.
+  % class against the rest. They all visit the order of the one seed; the
+  % engine adds the bias feature without a copy of X and trains the
+  % classifiers on its threads, each one sequential run, so that the threads
+  % change no bit.
   if numel(classes) == 2
     positive = 2;
   else
     positive = 1:numel(classes);
   end
-  W = zeros(size(X, 1), numel(positive));
-  for k = 1:numel(positive)
-    y = 2 * (index == positive(k)) - 1;
-    W(:, k) = Pellumar(X, y, double(opts.Lambda), T, double(opts.Eta0));
+  seed = opts.Seed;
+  if isempty(seed)
+    seed = draw_seed();
   end
+  W = pellumar_engine(X, index, positive, [], [0; double(opts.Lambda); double(opts.Eta0); seed], ...
+                      T, opts.Bias, default_threads(opts.Threads));
 
   % Braces keep a cell array of classes one field, not a struct array.
   model = struct('W', W, 'Classes', {classes}, 'Bias', opts.Bias, ...
                  'Standardize', opts.Standardize, 'Lambda', double(opts.Lambda), ...
                  'Passes', double(opts.Passes), 'Eta0', double(opts.Eta0), 'Iterations', T, ...
-                 'Mean', centre, 'Scale', scale, 'LabelsAsColumn', iscolumn(labels));
+                 'Mean', centre, 'Scale', scale, 'Seed', seed, 'LabelsAsColumn', iscolumn(labels));
 end

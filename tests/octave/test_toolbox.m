@@ -87,7 +87,13 @@ Xbad(2, 7) = NaN;
 slips = {
   'pellumar:nargin',          @pellumar_train,   {X}
   'pellumar:sparseData',      @pellumar_train,   {sparse(X), side}
-  'pellumar:badData',         @pellumar_train,   {single(X), side}
+  'pellumar:badData',         @pellumar_train,   {int8(X), side}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', -1}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', 2^53}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Seed', 1.5}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Threads', 0}
+  'pellumar:badOption',       @pellumar_order,   {3, -1}
+  'pellumar:badOption',       @pellumar_order,   {2^31, 0}
   'pellumar:badLabels',       @pellumar_train,   {X, repmat('a', 1, N)}
   'pellumar:badLabels',       @pellumar_train,   {X, [NaN, ones(1, N - 1)]}
   'pellumar:samplesAsRows',   @pellumar_train,   {X', side}
@@ -148,13 +154,63 @@ check(all(accuracies == 1) && result.Best.Lambda == 1e-3 && result.Best.Passes =
       'all settings tie at 1: the larger lambda, then the fewer passes');
 check(numel(regexp(output, '\d+ left', 'match')) == 4 && ...
       result.Model.Lambda == result.Best.Lambda, 'one progress line per setting; Model has the best setting');
-% 'Parallel' runs the same parfor in order here: the same folds from the same
-% random state, and nothing printed without 'Verbose'.
-rand('twister', 7);
-quiet = evalc(['parallel = pellumar_search(Xs, labels, ''Lambda'', 1e-3, ''Passes'', 2, ' ...
-               '''Folds'', 3, ''Verbose'', false, ''Parallel'', true);']);
-check(isempty(quiet) && isequal(parallel.Folds, result.Folds) && parallel.Best.Accuracy > 0.9, ...
-      'Parallel: same folds, silent without Verbose');
+
+% Seeds. Each row: two ways to the same model or search, which must agree
+% bit for bit (weights and, for searches, every accuracy and the folds).
+bits = @(W) num2hex(W(:));
+sameSearch = @(a, b) isequal(bits(a.Model.W), bits(b.Model.W)) && ...
+                     isequal([a.Settings.Accuracy], [b.Settings.Accuracy]) && isequal(a.Folds, b.Folds);
+Xn = Xs + 2 * randn(size(Xs));  % overlapping classes: accuracies below 1 tell settings apart
+Xsingle = single(Xn);
+grid = {'Lambda', [1e-5 1e-2], 'Passes', [1 6], 'Eta0', [0.2 1], 'Folds', 3, 'Verbose', false};
+rand('state', 11); a = pellumar_train(Xn, labels, 'Passes', 3);
+rand('state', 11); b = pellumar_train(Xn, labels, 'Passes', 3);
+rand('state', 12); other = pellumar_train(Xn, labels, 'Passes', 3);
+rand('state', 5); searchA = pellumar_search(Xn, labels, grid{:});
+rand('state', 5); searchB = pellumar_search(Xn, labels, grid{:}, 'Threads', 1);
+rand('state', 6); seededA = pellumar_search(Xn, labels, grid{:}, 'Seed', 99, 'Standardize', true);
+rand('state', 7); seededB = pellumar_search(Xn, labels, grid{:}, 'Seed', 99, 'Standardize', true, ...
+                                            'Parallel', true, 'Threads', 3);
+quiet = evalc('parallel = pellumar_search(Xn, labels, grid{:}, ''Seed'', 99, ''Parallel'', true);');
+serial = pellumar_search(Xn, labels, grid{:}, 'Seed', 99);
+repeats = {
+  'rand(''state'') repeats a training',         isequal(bits(a.W), bits(b.W)) && a.Seed == b.Seed
+  'another state, another seed and model',      other.Seed ~= a.Seed && ~isequal(bits(other.W), bits(a.W))
+  '''Seed'', model.Seed repeats it',             isequal(bits(pellumar_train(Xn, labels, 'Passes', 3, ...
+                                                  'Seed', a.Seed, 'Threads', 1).W), bits(a.W))
+  'threads change no bit',                      isequal(bits(pellumar_train(Xn, labels, 'Passes', 3, ...
+                                                  'Seed', a.Seed, 'Threads', 4).W), bits(a.W))
+  'single X trains as double(X)',               isequal(bits(pellumar_train(Xsingle, labels, 'Seed', 3).W), ...
+                                                        bits(pellumar_train(double(Xsingle), labels, 'Seed', 3).W))
+  'rand(''state'') repeats a search',           sameSearch(searchA, searchB)
+  '''Seed'' repeats a search, any state',        sameSearch(seededA, seededB)
+  'Parallel: the same table and model, silent', sameSearch(parallel, serial) && isempty(quiet)
+  'the settings are told apart',                numel(unique([serial.Settings.Accuracy])) > 2
+};
+for k = 1:size(repeats, 1)
+  check(repeats{k, 2}, repeats{k, 1});
+end
+% A fold's accuracy in the search is that of pellumar_train on the other
+% folds with the fold's seed (the search's seed + the classes + the
+% (fold, Lambda, Eta0) number), tested on the fold: three classes, a setting
+% read at its checkpoint, the last fold, the second Lambda and Eta0.
+test = serial.Folds == 3;
+foldModel = pellumar_train(Xn(:, ~test), labels(~test), 'Lambda', 1e-2, 'Eta0', 1, 'Passes', 1, ...
+                           'Seed', 99 + 3 + (3 - 1) * 4 + 4);
+foldAccuracy = mean(pellumar_predict(foldModel, Xn(:, test)) == labels(test));
+settingsAt = find([serial.Settings.Lambda] == 1e-2 & [serial.Settings.Eta0] == 1 & ...
+                  [serial.Settings.Passes] == 1);
+perFold = zeros(1, 3);
+for f = 1:3
+  held = serial.Folds == f;
+  % Mean and std of the folds pin the third fold's accuracy given the others.
+  perFold(f) = mean(pellumar_predict(pellumar_train(Xn(:, ~held), labels(~held), 'Lambda', 1e-2, ...
+                    'Eta0', 1, 'Passes', 1, 'Seed', 99 + 3 + (f - 1) * 4 + 4), Xn(:, held)) == labels(held));
+end
+check(perFold(3) == foldAccuracy && abs(serial.Settings(settingsAt).Accuracy - mean(perFold)) < 1e-15 && ...
+      abs(serial.Settings(settingsAt).AccuracyStd - std(perFold)) < 1e-15, ...
+      sprintf('a fold''s accuracy is its own training''s (%s against %s)', ...
+              mat2str(serial.Settings(settingsAt).Accuracy), mat2str(mean(perFold))));
 % T is floor(Passes * N); a feature constant in training keeps a scale of 1,
 % so that new data with other values in it still get finite scores. Values
 % that are not exact in binary are constant too (the std of 105 copies of pi

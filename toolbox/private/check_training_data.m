@@ -11,8 +11,9 @@ function [classes, index] = check_training_data(caller, X, labels)
           ['%s: X is sparse, and training needs dense data: pass full(X) if it fits in ' ...
            'memory'], caller);
   end
-  if ~isa(X, 'double') || ~isreal(X) || ndims(X) ~= 2
-    error('pellumar:badData', '%s: X must be a real double matrix, one sample per column', caller);
+  if ~(isa(X, 'double') || isa(X, 'single')) || ~isreal(X) || ndims(X) ~= 2
+    error('pellumar:badData', ['%s: X must be a real double or single matrix, one sample per ' ...
+                               'column'], caller);
   end
   % MATLAB's categorical and string arrays serve as labels as they are:
   % unique sorts them (a categorical in the order of its categories) and
