@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "ieee_modes.h"
 #include "seeded_order.h"
+#include "sparse_run.h"
 #include "train_on_order.h"
 #include "worker_threads.h"
 
@@ -28,6 +30,15 @@ void runOneTraining(const DataMatrix& data, const Training& training) {
                                     " iterations on no samples");
     std::vector<int32_t> order(n > 0 ? static_cast<size_t>(n) : 0);
     trainingOrder(data, training, order.data());
+    // Every training computes in the IEEE default modes, on whatever thread
+    // runs it (modes belong to a thread).
+    const IeeeDefaultModes ieeeModes;
+    if (data.isSparse) {
+        trainSparseOnOrder(data.sparse, training.labels, training.lambda, training.eta0, data.M, n,
+                           order.data(), data.bias, training.checkpoints, training.checkpointCount,
+                           training.out);
+        return;
+    }
     trainOnOrderCheckpoints(data.doubles, data.doubles ? nullptr : data.floats, training.labels,
                             training.lambda, training.eta0, data.M, n, order.data(), data.bias,
                             training.checkpoints, training.checkpointCount, training.out);

@@ -7,14 +7,18 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "sparse_run.h"
+
 namespace pellumar {
 
 // The samples of a batch: M x N, column after column, of doubles or of
-// floats (read as the doubles they convert to). With bias, every sample has
-// one more feature after its M stored ones, 1.0, never stored.
+// floats (read as the doubles they convert to), or sparse. With bias, every
+// sample has one more feature after its M stored ones, 1.0, never stored.
 struct DataMatrix {
     const double* doubles = nullptr;
     const float* floats = nullptr;  // used when doubles is null
+    bool isSparse = false;
+    SparseColumns sparse;           // used when isSparse
     int32_t M = 0, N = 0;
     bool bias = false;
 };

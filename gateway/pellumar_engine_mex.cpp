@@ -4,7 +4,9 @@
 // pellumar_search and pellumar_order.
 //
 //   W = pellumar_engine(X, classOf, positives, foldOf, runs, iterations, bias, threads)
-//     X           M x N real double or single matrix, one sample per column
+//     X           M x N real double or single matrix, one sample per column,
+//                 or a sparse real double one (trained in time proportional to
+//                 its non-zeros)
 //     classOf     N class numbers, one per sample
 //     positives   K class numbers: classifier k takes +1 for class
 //                 positives(k) and -1 for every other
@@ -104,9 +106,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
 
     // The data.
     const mxArray* Xa = prhs[IN_X];
-    const bool isSingle = mxIsSingle(Xa);
-    if (!(mxIsDouble(Xa) || isSingle) || mxIsComplex(Xa) || mxIsSparse(Xa))
-        refuse("X must be a real, dense double or single matrix");
+    const bool isSingle = mxIsSingle(Xa), isSparse = mxIsSparse(Xa);
+    if (!(mxIsDouble(Xa) || (isSingle && !isSparse)) || mxIsComplex(Xa))
+        refuse("X must be a real double or single matrix, or a real sparse double one");
     const size_t rows = mxGetM(Xa), cols = mxGetN(Xa);
     const double biasValue = scalar(prhs[IN_BIAS], "bias must be true or false");
     if (biasValue != 0.0 && biasValue != 1.0) refuse("bias must be true or false");
@@ -117,7 +119,15 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
                           "(the bias included) and samples are supported.",
                           static_cast<double>(rows), static_cast<double>(cols));
     pellumar::DataMatrix data;
-    if (isSingle)
+    if (isSparse) {
+        // The values, their rows and the columns' starts, as the host holds
+        // them (mwIndex, 32 or 64 bits by host and API).
+        data.isSparse = true;
+        data.sparse.values = mxGetPr(Xa);
+        data.sparse.rows = mxGetIr(Xa);
+        data.sparse.starts = mxGetJc(Xa);
+        data.sparse.indexBytes = static_cast<int>(sizeof(mwIndex));
+    } else if (isSingle)
         data.floats = static_cast<const float*>(mxGetData(Xa));
     else
         data.doubles = mxGetPr(Xa);

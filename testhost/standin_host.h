@@ -26,6 +26,10 @@ STANDIN_MX_API mxArray* makeDouble(size_t m, size_t n, const double* values);
 // A sparse double matrix with the given stored values (their positions are
 // of no concern to the module, which refuses sparse data).
 STANDIN_MX_API mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count);
+// A sparse double matrix by columns: column f's values are
+// values[starts[f] .. starts[f+1] - 1], in the rows rows[...].
+STANDIN_MX_API mxArray* makeSparseColumns(size_t m, size_t n, const int* starts, const int* rows,
+                                          const double* values);
 // The raw storage of an array, for filling arrays of any class.
 STANDIN_MX_API void* dataOf(mxArray* a);
 // The most bytes one array may hold; creating a larger one raises the host

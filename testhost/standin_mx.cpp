@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "standin_host.h"
 
@@ -14,6 +15,7 @@ struct mxArray_tag {
     void* real;    // numel elements of the class, or the stored values when sparse
     void* imag;    // same size as real when complex
     size_t stored; // element count held in real (nonzeros when sparse)
+    std::vector<mwIndex> ir, jc;  // sparse: each value's row, each column's first value
 };
 
 namespace {
@@ -47,7 +49,7 @@ mxArray* allocate(mxClassID cls, size_t m, size_t n, bool sparse, bool complex, 
     const size_t size = elementSize(cls);
     if (size != 0 && stored > byteLimit / size) outOfMemory();
     const size_t bytes = stored * size;
-    mxArray* a = new mxArray_tag{cls, m, n, sparse, complex, nullptr, nullptr, stored};
+    mxArray* a = new mxArray_tag{cls, m, n, sparse, complex, nullptr, nullptr, stored, {}, {}};
     if (bytes > 0) {
         a->real = std::calloc(stored, elementSize(cls));
         if (complex) a->imag = std::calloc(stored, elementSize(cls));
@@ -85,6 +87,20 @@ mxArray* makeDouble(size_t m, size_t n, const double* values) {
 mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count) {
     mxArray* a = allocate(mxDOUBLE_CLASS, m, n, true, false, count);
     if (count > 0) std::memcpy(a->real, nonzeros, count * sizeof(double));
+    // Every value in row 0 of the last column: a shape, not a matrix anyone
+    // reads (the module refuses sparse data).
+    a->ir.assign(count, 0);
+    a->jc.assign(n + 1, 0);
+    if (n > 0) a->jc[n] = static_cast<mwIndex>(count);
+    return a;
+}
+
+mxArray* makeSparseColumns(size_t m, size_t n, const int* starts, const int* rows,
+                           const double* values) {
+    const size_t count = n > 0 ? static_cast<size_t>(starts[n]) : 0;
+    mxArray* a = makeSparse(m, n, values, count);
+    a->ir.assign(rows, rows + count);
+    a->jc.assign(starts, starts + n + 1);
     return a;
 }
 
@@ -102,6 +118,8 @@ bool mxIsSparse(const mxArray* a) { return a->sparse; }
 bool mxIsDouble(const mxArray* a) { return a->cls == mxDOUBLE_CLASS; }
 bool mxIsSingle(const mxArray* a) { return a->cls == mxSINGLE_CLASS; }
 void* mxGetData(const mxArray* a) { return a->real; }
+mwIndex* mxGetIr(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->ir.data()) : nullptr; }
+mwIndex* mxGetJc(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->jc.data()) : nullptr; }
 bool mxIsComplex(const mxArray* a) { return a->complex; }
 bool mxIsLogical(const mxArray* a) { return a->cls == mxLOGICAL_CLASS; }
 bool mxIsNumeric(const mxArray* a) {

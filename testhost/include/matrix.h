@@ -38,6 +38,8 @@ STANDIN_MX_API bool mxIsSparse(const mxArray* a);
 STANDIN_MX_API bool mxIsDouble(const mxArray* a);
 STANDIN_MX_API bool mxIsSingle(const mxArray* a);
 STANDIN_MX_API void* mxGetData(const mxArray* a);
+STANDIN_MX_API mwIndex* mxGetIr(const mxArray* a);
+STANDIN_MX_API mwIndex* mxGetJc(const mxArray* a);
 STANDIN_MX_API bool mxIsComplex(const mxArray* a);
 STANDIN_MX_API bool mxIsNumeric(const mxArray* a);
 STANDIN_MX_API bool mxIsLogical(const mxArray* a);

@@ -1,0 +1,55 @@
+// The training run on sparse samples, in time proportional to their
+// non-zeros.
+#ifndef PELLUMAR_SPARSE_RUN_H
+#define PELLUMAR_SPARSE_RUN_H
+
+#include <cstdint>
+
+namespace pellumar {
+
+// Samples stored by columns, as the hosts store sparse matrices: column f's
+// non-zeros are values[starts[f] .. starts[f+1] - 1], at the rows
+// rows[starts[f] ..], ascending. Indices are unsigned integers of
+// indexBytes bytes (4 or 8: the host's mwIndex).
+struct SparseColumns {
+    const double* values = nullptr;
+    const void* rows = nullptr;
+    const void* starts = nullptr;
+    int indexBytes = 8;
+};
+
+// Below 2^-10 (or above 2^10) the weights' scale is folded back into them.
+constexpr double kRescaleBelow = 1.0 / 1024.0, kRescaleAbove = 1024.0;
+
+// The averaged run of trainOnOrderCheckpoints() (train_on_order.h) on sparse
+// samples: M features (plus the bias feature, 1.0, when bias), iteration t
+// visiting column order[t mod N], the average delivered after each of the
+// ascending counts (M + bias doubles per count, zeros for counts below 1).
+//
+// The step numbers and the margin's decision are the dense run's, but the
+// weights are kept as w = a*v and the sum of the iterates w_1 + ... + w_t as
+// U + B*v, so that an iteration touches only the sample's non-zeros. Its
+// operations, each rounded on its own, in this order (doc/SPARSE.md):
+//   tD = t,  step = eta0 / sqrt(tD),  decay = 1 - step*lambda
+//   dot = 0; dot = dot + v[k]*x[k] for the non-zeros in row order, then
+//   dot = dot + v[M]*1.0 with the bias;  margin = (a*dot)*y;  below = margin < 1
+//   aNext = a*decay
+//   aNext == 0 (decay 0): U[k] = U[k] + B*v[k] and v[k] = 0 for every k;
+//       a = 1, B = 0; then, if below, v[k] = step*(y*x[k]) for the non-zeros
+//   otherwise a = aNext and, if below, for the non-zeros (bias last):
+//       d = (step*(-(y*x[k]))) / a;  v[k] = v[k] - d;  U[k] = U[k] + B*d
+//   B = B + a
+//   |a| < 2^-10 or |a| > 2^10: U[k] = U[k] + B*v[k], v[k] = a*v[k] for every
+//       k; a = 1, B = 0
+// and the average after T iterations is (U[k] + B*v[k]) / T. NaNs in the
+// result are the one quiet NaN, as in the dense run. The result agrees with
+// the dense run's to rounding (doc/SPARSE.md gives the bound), wherever no
+// margin falls that close to 1. It computes in the caller's floating-point
+// modes: its callers (runOneTraining()) set the IEEE defaults around it.
+void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, double eta0,
+                        int32_t M, int32_t N, const int32_t* order, bool bias,
+                        const int32_t* counts, int32_t countSize, double* out);
+
+}  // namespace pellumar
+
+#endif
