@@ -59,9 +59,13 @@ function [predicted, scores] = pellumar_predict(model, X)
   end
   check_finite('pellumar_predict', X);
 
-  if model.Standardize
-    % full: standardised data are dense anyway, and Octave does not
-    % broadcast a column over a sparse matrix.
+  if model.Standardize && issparse(X) && ~any(model.Mean)
+    % A model trained on sparse data scales without centring: so is X,
+    % without densifying it.
+    X = standardize_data(X, model.Mean, model.Scale, false(size(model.Scale)));
+  elseif model.Standardize
+    % full: data centred are dense anyway, and Octave does not broadcast a
+    % column over a sparse matrix.
     X = (full(X) - model.Mean) ./ model.Scale;
   end
   scores = model.W(1:features, :)' * X;

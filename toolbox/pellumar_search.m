@@ -225,9 +225,8 @@ function accuracy = foldAccuracies(job, testFolds)
   if job.standardize
     % One fold at a time here (the caller's loop): its statistics, then X
     % standardised by them, for its training part and its test part alike.
-    [centre, scale, constant] = feature_statistics(X(:, job.foldOf ~= testFolds));
-    X = (double(X) - centre) ./ scale;
-    X(constant, :) = 0;
+    [centre, scale, constant] = feature_statistics(double(X(:, job.foldOf ~= testFolds)));
+    X = standardize_data(X, centre, scale, constant);
   end
   W = pellumar_engine(X, job.index, positive, job.foldOf, runs, iterations, job.bias, ...
                       default_threads(job.threads));

@@ -113,13 +113,12 @@ function model = pellumar_train(X, labels, varargin)
   scale = [];
   if opts.Standardize
     % Standardised data are a new matrix anyway: made in double, so that a
-    % single X is standardised as double(X) is.
+    % single X is standardised as double(X) is. Features constant to within
+    % rounding train on exact zeros: their weights stay 0, whatever values
+    % new data have in them. Sparse data are scaled, not centred.
     X = double(X);
     [centre, scale, constant] = feature_statistics(X);
-    X = (X - centre) ./ scale;
-    % Features constant to within rounding train on exact zeros: their
-    % weights stay 0, whatever values new data have in them.
-    X(constant, :) = 0;
+    X = standardize_data(X, centre, scale, constant);
   end
   % Two classes: one classifier, +1 for the second class. More: one per
   % class against the rest. They all visit the order of the one seed; the

@@ -86,7 +86,8 @@ Xbad(1, 9) = Inf;
 Xbad(2, 7) = NaN;
 slips = {
   'pellumar:nargin',          @pellumar_train,   {X}
-  'pellumar:sparseData',      @pellumar_train,   {sparse(X), side}
+  'pellumar:badData',         @pellumar_train,   {sparse(X) > 0, side}
+  'pellumar:badData',         @pellumar_search,  {sparse(X) * 1i, side}
   'pellumar:badData',         @pellumar_train,   {int8(X), side}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', -1}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', 2^53}
@@ -173,6 +174,10 @@ rand('state', 7); seededB = pellumar_search(Xn, labels, grid{:}, 'Seed', 99, 'St
                                             'Parallel', true, 'Threads', 3);
 quiet = evalc('parallel = pellumar_search(Xn, labels, grid{:}, ''Seed'', 99, ''Parallel'', true);');
 serial = pellumar_search(Xn, labels, grid{:}, 'Seed', 99);
+Xsparse = sparse(Xn .* (abs(Xn) > 1));  % a third of the values zero
+sparseModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Passes', 4);
+denseModel = pellumar_train(full(Xsparse), labels, 'Seed', 8, 'Passes', 4);
+scaledModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Standardize', true);
 repeats = {
   'rand(''state'') repeats a training',         isequal(bits(a.W), bits(b.W)) && a.Seed == b.Seed
   'another state, another seed and model',      other.Seed ~= a.Seed && ~isequal(bits(other.W), bits(a.W))
@@ -186,6 +191,12 @@ repeats = {
   '''Seed'' repeats a search, any state',        sameSearch(seededA, seededB)
   'Parallel: the same table and model, silent', sameSearch(parallel, serial) && isempty(quiet)
   'the settings are told apart',                numel(unique([serial.Settings.Accuracy])) > 2
+  'sparse X trains as full(X), to rounding',    max(abs(sparseModel.W(:) - denseModel.W(:))) <= ...
+                                                  1e-11 * max(abs(denseModel.W(:))) && ...
+                                                  ~isequal(bits(sparseModel.W), bits(denseModel.W))
+  'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
+                                                  isequal(pellumar_predict(scaledModel, Xsparse), ...
+                                                          pellumar_predict(scaledModel, full(Xsparse)))
 };
 for k = 1:size(repeats, 1)
   check(repeats{k, 2}, repeats{k, 1});

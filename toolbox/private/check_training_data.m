@@ -6,14 +6,11 @@ function [classes, index] = check_training_data(caller, X, labels)
 %   (a column of the labels' class) with each sample's class number (a row,
 %   1..numel(CLASSES)).
 
-  if issparse(X)
-    error('pellumar:sparseData', ...
-          ['%s: X is sparse, and training needs dense data: pass full(X) if it fits in ' ...
-           'memory'], caller);
-  end
-  if ~(isa(X, 'double') || isa(X, 'single')) || ~isreal(X) || ndims(X) ~= 2
-    error('pellumar:badData', ['%s: X must be a real double or single matrix, one sample per ' ...
-                               'column'], caller);
+  % Dense double or single data, or sparse double data (the hosts have no
+  % sparse single); a sparse logical or complex X is a slip, not data.
+  if ~(isa(X, 'double') || (isa(X, 'single') && ~issparse(X))) || ~isreal(X) || ndims(X) ~= 2
+    error('pellumar:badData', ['%s: X must be a real double or single matrix, or a real sparse ' ...
+                               'double one, one sample per column'], caller);
   end
   % MATLAB's categorical and string arrays serve as labels as they are:
   % unique sorts them (a categorical in the order of its categories) and

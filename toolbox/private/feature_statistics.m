@@ -22,11 +22,22 @@ function [centre, scale, constant] = feature_statistics(X)
   lowest = full(min(X, [], 2));
   highest = full(max(X, [], 2));
   constant = highest - lowest <= 16 * eps(max(abs(lowest), abs(highest)));
-  centre = full(mean(X, 2));
-  scale = full(std(X, 0, 2));
-  % A constant feature's own value as its centre: its row is exactly 0 then
-  % even before it is set so, whenever the values are all the same.
-  centre(constant) = lowest(constant);
+  if issparse(X)
+    % Sparse data are scaled without centring (standardize_data): the
+    % centre is 0, and the spread comes from the stored values alone.
+    samples = size(X, 2);
+    centre = zeros(size(X, 1), 1);
+    mu = full(sum(X, 2)) / samples;
+    scale = sqrt(max(full(sum(X .^ 2, 2)) - samples * mu .^ 2, 0) / max(samples - 1, 1));
+  else
+    centre = full(mean(X, 2));
+    scale = full(std(X, 0, 2));
+  end
+  % A constant feature's own value as its centre (dense): its row is exactly
+  % 0 then even before it is set so, whenever the values are all the same.
+  if ~issparse(X)
+    centre(constant) = lowest(constant);
+  end
   % Besides constants, a deviation whose squares underflow (values near the
   % smallest doubles) or overflow (near the largest) is kept as 1, so that
   % standardising divides by a finite number other than 0.
