@@ -45,14 +45,48 @@ void runOneTraining(const DataMatrix& data, const Training& training) {
 }
 
 namespace {
+// Trainings that differ only in their labels: on sparse data they run as
+// one group, each sample read once for all of them.
+bool alike(const Training& a, const Training& b) {
+    return a.samples == b.samples && a.sampleCount == b.sampleCount && a.seed == b.seed &&
+           a.lambda == b.lambda && a.eta0 == b.eta0 && a.checkpoints == b.checkpoints &&
+           a.checkpointCount == b.checkpointCount;
+}
+
+// A group of alike trainings on sparse data, or one training.
+void runGroup(const DataMatrix& data, const Training* group, size_t count) {
+    if (!data.isSparse || count == 1) {
+        for (size_t i = 0; i < count; ++i) runOneTraining(data, group[i]);
+        return;
+    }
+    const Training& first = group[0];
+    const int32_t n = first.samples ? first.sampleCount : data.N;
+    const int32_t T = first.checkpointCount > 0 ? first.checkpoints[first.checkpointCount - 1] : 0;
+    if (n < 1 && T >= 1)
+        throw std::invalid_argument("a training asks for " + std::to_string(T) +
+                                    " iterations on no samples");
+    std::vector<int32_t> order(n > 0 ? static_cast<size_t>(n) : 0);
+    trainingOrder(data, first, order.data());
+    std::vector<const double*> labels(count);
+    std::vector<double*> outs(count);
+    for (size_t i = 0; i < count; ++i) {
+        labels[i] = group[i].labels;
+        outs[i] = group[i].out;
+    }
+    const IeeeDefaultModes ieeeModes;
+    trainSparseGroupOnOrder(data.sparse, labels.data(), static_cast<int32_t>(count), first.lambda,
+                            first.eta0, data.M, n, order.data(), data.bias, first.checkpoints,
+                            first.checkpointCount, outs.data());
+}
+
 // What the threads of one batch share. Only atomics are written by more than
 // one thread; the failure's details are written by the one thread that
 // claimed it and read after every thread has been joined.
 struct BatchWork {
     const DataMatrix* data;
     const Training* trainings;
-    size_t count;
-    TrainingRunner run;
+    std::vector<size_t> firsts;  // work item i: trainings firsts[i] .. firsts[i+1]-1
+    TrainingRunner run;          // null: runGroup() for each work item
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     bool outOfMemory = false;
@@ -72,10 +106,15 @@ void work(void* context) {
     BatchWork& b = *static_cast<BatchWork*>(context);
     for (;;) {
         if (b.failed.load()) return;
-        const size_t i = b.next.fetch_add(1);
-        if (i >= b.count) return;
+        const size_t item = b.next.fetch_add(1);
+        if (item + 1 >= b.firsts.size()) return;
+        const size_t i = b.firsts[item], count = b.firsts[item + 1] - i;
         try {
-            b.run(*b.data, b.trainings[i]);
+            if (b.run) {
+                for (size_t k = 0; k < count; ++k) b.run(*b.data, b.trainings[i + k]);
+            } else {
+                runGroup(*b.data, b.trainings + i, count);
+            }
         } catch (const std::bad_alloc&) {
             b.fail(i, true, "not enough memory for a training's working vectors");
         } catch (const std::exception& e) {
@@ -92,10 +131,25 @@ void runBatch(const DataMatrix& data, const Training* trainings, size_t count, i
     BatchWork b;
     b.data = &data;
     b.trainings = trainings;
-    b.count = count;
-    b.run = runTraining ? runTraining : runOneTraining;
-    const int useful = count < static_cast<size_t>(threads > 1 ? threads : 1)
-                           ? static_cast<int>(count) : (threads > 1 ? threads : 1);
+    b.run = runTraining;
+    const size_t wanted = static_cast<size_t>(threads > 1 ? threads : 1);
+    // Work items: one training each; on sparse data, each run of alike
+    // trainings, cut into as many pieces as keep every thread busy.
+    std::vector<size_t> groupStarts;
+    for (size_t i = 0; i < count; ++i)
+        if (!data.isSparse || runTraining || i == 0 || !alike(trainings[i - 1], trainings[i]))
+            groupStarts.push_back(i);
+    groupStarts.push_back(count);
+    const size_t groups = groupStarts.size() - 1;
+    const size_t pieces = groups == 0 || groups >= wanted ? 1 : (wanted + groups - 1) / groups;
+    for (size_t g = 0; g < groups; ++g) {
+        const size_t first = groupStarts[g], size = groupStarts[g + 1] - first;
+        const size_t cut = pieces < size ? pieces : size;
+        for (size_t p = 0; p < cut; ++p) b.firsts.push_back(first + size * p / cut);
+    }
+    b.firsts.push_back(count);
+    const size_t items = b.firsts.size() - 1;
+    const int useful = static_cast<int>(items < wanted ? items : wanted);
     runOnThreads(useful > 1 ? useful : 1, work, &b);
     if (b.failed.load()) throw BatchFailure(b.outOfMemory, b.failedTraining, b.what);
 }

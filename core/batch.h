@@ -62,7 +62,10 @@ private:
 // Runs the trainings on up to `threads` threads (the caller's among them;
 // fewer when there are fewer trainings or the system starts fewer), each
 // training one sequential run on one thread, so that every result is the
-// same bits whatever the number of threads. The run of each training is
+// same bits whatever the number of threads. On sparse data, consecutive
+// trainings that differ only in their labels run as groups (one read of each
+// sample for the group; trainSparseGroupOnOrder()), cut into pieces when
+// there are fewer groups than threads: the same bits again. The run of each training is
 // given by runTraining; tests pass others (null: runOneTraining). After a
 // failure no further training starts; the first failure is thrown as a
 // BatchFailure once all threads have stopped, and nothing else escapes a

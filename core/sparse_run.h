@@ -36,8 +36,8 @@ constexpr double kRescaleBelow = 1.0 / 1024.0, kRescaleAbove = 1024.0;
 //   aNext = a*decay
 //   aNext == 0 (decay 0): U[k] = U[k] + B*v[k] and v[k] = 0 for every k;
 //       a = 1, B = 0; then, if below, v[k] = step*(y*x[k]) for the non-zeros
-//   otherwise a = aNext and, if below, for the non-zeros (bias last):
-//       d = (step*(-(y*x[k]))) / a;  v[k] = v[k] - d;  U[k] = U[k] + B*d
+//   otherwise a = aNext and, if below, with q = step / a, for the non-zeros
+//   (bias last):  d = q*(-(y*x[k]));  v[k] = v[k] - d;  U[k] = U[k] + B*d
 //   B = B + a
 //   |a| < 2^-10 or |a| > 2^10: U[k] = U[k] + B*v[k], v[k] = a*v[k] for every
 //       k; a = 1, B = 0
@@ -49,6 +49,17 @@ constexpr double kRescaleBelow = 1.0 / 1024.0, kRescaleAbove = 1024.0;
 void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, double eta0,
                         int32_t M, int32_t N, const int32_t* order, bool bias,
                         const int32_t* counts, int32_t countSize, double* out);
+
+// The same run for G classifiers at once, classifier c with the labels
+// labels[c] and its results in outs[c]: each gets the bits that
+// trainSparseOnOrder() gives it alone, while every sample is read once for
+// all of them (their weights side by side, feature after feature). They
+// share the order, lambda, eta0 and checkpoints, and so the scale a and
+// the sum of scales B.
+void trainSparseGroupOnOrder(const SparseColumns& X, const double* const* labels, int32_t G,
+                             double lambda, double eta0, int32_t M, int32_t N,
+                             const int32_t* order, bool bias, const int32_t* counts,
+                             int32_t countSize, double* const* outs);
 
 }  // namespace pellumar
 

@@ -170,17 +170,35 @@ TEST(SeededOrder, IsSplitMix64ShuffledForwardAndAPermutation) {
 }
 
 namespace {
-// A batch of trainings of several shapes on one matrix.
+// A batch of trainings of several shapes on one matrix, dense or (with half
+// its values made zero) sparse; on sparse data, alike trainings with other
+// labels follow one another, as the engine's classifiers do.
 struct Batch {
     Data d;
     pellumar::DataMatrix data;
     std::vector<int32_t> samples, counts;
     std::vector<pellumar::Training> trainings;
-    std::vector<double> out;
-    explicit Batch(int trainingsWanted) {
+    std::vector<double> out, values, flipped;
+    std::vector<uint64_t> rows, starts{0};
+    explicit Batch(int trainingsWanted, bool sparse = false) {
         const EngineCase c{"batch", 20, 200, true, false, 0, {}, 0, 0, 1.0};
         d = makeData(c, 5);
         data.doubles = d.X.data();
+        if (sparse) {
+            for (int32_t f = 0; f < c.N; ++f) {
+                for (int32_t k = 0; k < c.M; ++k)
+                    if ((f + k) % 2) {
+                        values.push_back(d.X[static_cast<size_t>(f) * c.M + k]);
+                        rows.push_back(static_cast<uint64_t>(k));
+                    }
+                starts.push_back(values.size());
+                flipped.push_back(f % 3 ? d.y[f] : -d.y[f]);
+            }
+            data.isSparse = true;
+            data.sparse.values = values.data();
+            data.sparse.rows = rows.data();
+            data.sparse.starts = starts.data();
+        }
         data.M = c.M;
         data.N = c.N;
         data.bias = true;
@@ -190,13 +208,13 @@ struct Batch {
         out.assign(m * counts.size() * trainingsWanted, 0.0);
         for (int i = 0; i < trainingsWanted; ++i) {
             pellumar::Training t;
-            t.labels = d.y.data();
-            if (i % 2) {
+            t.labels = sparse && i % 3 == 1 ? flipped.data() : d.y.data();
+            if (sparse ? (i / 3) % 2 : i % 2) {
                 t.samples = samples.data();
                 t.sampleCount = static_cast<int32_t>(samples.size());
             }
             t.seed = static_cast<uint64_t>(i / 3);
-            t.lambda = 1e-4 * (1 + i % 3);
+            t.lambda = 1e-4 * (1 + (sparse ? i / 3 : i) % 3);
             t.eta0 = 0.5;
             t.checkpoints = counts.data();
             t.checkpointCount = static_cast<int32_t>(counts.size());
@@ -208,21 +226,27 @@ struct Batch {
 }  // namespace
 
 TEST(EngineBatch, BitsDoNotDependOnTheNumberOfThreads) {
-    Batch one(13);
+    for (bool sparse : {false, true}) {
+    Batch one(13, sparse);
     pellumar::runBatch(one.data, one.trainings.data(), one.trainings.size(), 1);
     for (int threads : {2, 3, 8, 64}) {
-        Batch many(13);
+        Batch many(13, sparse);
         pellumar::runBatch(many.data, many.trainings.data(), many.trainings.size(), threads);
-        EXPECT_TRUE(SameBits(many.out, one.out)) << threads << " threads";
+        EXPECT_TRUE(SameBits(many.out, one.out)) << threads << " threads, sparse " << sparse;
     }
-    // Each training is its own run: the same as it gives alone.
-    Batch alone(13);
-    pellumar::runOneTraining(alone.data, alone.trainings[7]);
+    // Each training is its own run: the same as it gives alone (on sparse
+    // data, the group it ran in changed none of its bits).
+    Batch alone(13, sparse);
     const size_t size = alone.out.size() / 13;
-    EXPECT_TRUE(SameBits(std::vector<double>(alone.out.begin() + 7 * size,
-                                             alone.out.begin() + 8 * size),
-                         std::vector<double>(one.out.begin() + 7 * size,
-                                             one.out.begin() + 8 * size)));
+    for (int i : {6, 7, 8}) {
+        pellumar::runOneTraining(alone.data, alone.trainings[i]);
+        EXPECT_TRUE(SameBits(std::vector<double>(alone.out.begin() + i * size,
+                                                 alone.out.begin() + (i + 1) * size),
+                             std::vector<double>(one.out.begin() + i * size,
+                                                 one.out.begin() + (i + 1) * size)))
+            << "training " << i << ", sparse " << sparse;
+    }
+    }
 }
 
 namespace {

@@ -96,7 +96,8 @@ std::vector<double> sparseReference(const Sparse& s, const std::vector<double>& 
             a = aNext;
             if (margin < 1.0)
                 for (auto& e : x) {
-                    const double d = (step * (-(y[f] * e.second))) / a;
+                    const double q = step / a;
+                    const double d = q * (-(y[f] * e.second));
                     v[e.first] = v[e.first] - d;
                     U[e.first] = U[e.first] + B * d;
                 }
