@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the named groups need, skipping those
 # already present. Groups: core, octave, win64, fuzz, clang, arm64, bench, plot,
-# dist, fashion (the Fashion-MNIST data set), peers (scikit-learn).
+# dist, fashion (the Fashion-MNIST data set), peers (scikit-learn), text (what
+# scripts/make_text_data.py needs to make the text demo's data).
 set -euo pipefail
 
 declare -A group=(
@@ -16,6 +17,7 @@ declare -A group=(
   [plot]="gnuplot-nox fonts-dejavu-core fonts-freefont-otf ghostscript"
   [fashion]="dataset-fashion-mnist"
   [peers]="python3-sklearn python3-numpy"
+  [text]="python3-sklearn python3-numpy python3-scipy"
 )
 
 wanted=()
