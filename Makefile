@@ -1,8 +1,8 @@
 # Front door of the project. CMake builds the C++ underneath.
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
-.PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-valgrind test-octave test-soak octave demo \
-        test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
+.PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
+        octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
         test-fuzz check-matlab deps clean
 
 SHELL      := /bin/bash
@@ -38,10 +38,14 @@ test-fashion: octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
 	  run('$(CURDIR)/tests/octave/test_fashion_demo.m')"
 
-# The module for GNU Octave, built by the same script a MATLAB user runs.
-octave: $(BUILD)/octave/Pellumar.mex
+# The modules for GNU Octave, built by the same script a MATLAB user runs:
+# Pellumar (with its help text) in $(BUILD)/octave, and the toolbox's engine
+# in toolbox/private, where only the toolbox's functions see it.
+OCTAVE_ENGINE := toolbox/private/pellumar_engine.mex
+octave: $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE)
 
-$(BUILD)/octave/Pellumar.mex: gateway/pellumar_mex.cpp gateway/Pellumar.m gateway/make_pellumar.m $(wildcard core/*.cpp core/*.h)
+$(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE) &: gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp \
+    gateway/Pellumar.m gateway/make_pellumar.m $(wildcard core/*.cpp core/*.h)
 	scripts/install-deps.sh octave plot
 	mkdir -p $(BUILD)/octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/gateway'); make_pellumar('$(CURDIR)/$(BUILD)/octave')"
@@ -112,6 +116,15 @@ endef
 test-sanitize: deps
 	$(call suites,sanitize,-DPELLUMAR_SANITIZE=ON)
 
+# The engine's worker threads under ThreadSanitizer: the core suites' batch
+# and engine runs, at 1 to 64 threads. (TSan reports a race and stops with a
+# non-zero status.)
+test-tsan: deps
+	$(CMAKE_GEN) -B $(BUILD)/tsan -DPELLUMAR_TSAN=ON >/dev/null
+	cmake --build $(BUILD)/tsan -j $(JOBS) --target core_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  $(BUILD)/tsan/core_tests --gtest_filter='EngineBatch*:EngineRun*'
+
 # The same suites built by clang, and built with the portable pass alone (as
 # MSVC and any compiler without GCC's vector extensions build it).
 test-clang: deps
@@ -129,8 +142,9 @@ check-arm64: deps
 	$(call suites,arm64,-DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake,-E LargestIterationCountEnds)
 	scripts/check-arm64-code.sh $(BUILD)/arm64/libpellumar_core.a
 
-# The 64-bit Windows module, cross-built with MinGW-w64; needs only system
-# DLLs and the host's libmx.dll and libmex.dll.
+# The 64-bit Windows modules, Pellumar.mexw64 and pellumar_engine.mexw64,
+# cross-built with MinGW-w64; they need only system DLLs and the host's
+# libmx.dll and libmex.dll.
 mexw64:
 	scripts/install-deps.sh win64
 	cmake -S . -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -145,28 +159,37 @@ $(BUILD)/wineprefix/.ready:
 	$(WINE_ENV) /usr/lib/wine/wineserver -w
 	touch $@
 
-# The module's export and import tables, then the module itself under Wine
-# through a Windows build of the stand-in host.
-check-win64: mexw64 $(BUILD)/wineprefix/.ready
-	scripts/check-win64-tables.sh $(BUILD)/win64/Pellumar.mexw64
-	cd $(BUILD)/win64 && $(WINE_ENV) $(WINE) module_check.exe Pellumar.mexw64
+# The modules' export and import tables, then the modules themselves under
+# Wine through a Windows build of the stand-in host; last, the engine's bits
+# for fixed seeds under Wine against those of the released Linux engine.
+check-win64: mexw64 mexa64 $(BUILD)/wineprefix/.ready
+	scripts/check-win64-tables.sh $(BUILD)/win64/Pellumar.mexw64 $(BUILD)/win64/pellumar_engine.mexw64
+	cd $(BUILD)/win64 && $(WINE_ENV) $(WINE) module_check.exe Pellumar.mexw64 pellumar_engine.mexw64 \
+	  | tr -d '\r' | tee module_check.txt
 	$(WINE_ENV) /usr/lib/wine/wineserver -k || true
+	LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/dist-linux $(BUILD)/dist-linux/module_check \
+	  --engine $(BUILD)/dist-linux/pellumar_engine.mexa64 > $(BUILD)/dist-linux/engine_bits.txt
+	diff <(grep '^engine bits' $(BUILD)/win64/module_check.txt) <(grep '^engine bits' $(BUILD)/dist-linux/engine_bits.txt)
+	@echo "check-win64: the Windows engine under Wine gives the Linux engine's bits ($$(grep -c '^engine bits' \
+	  $(BUILD)/dist-linux/engine_bits.txt) lines)"
 
-# The module released for MATLAB on Linux: C++ runtime inside and hidden,
-# mexFunction its only export, glibc 2.17 at most. Its build also runs the
-# core and gateway suites against it.
+# The modules released for MATLAB on Linux, Pellumar.mexa64 and
+# pellumar_engine.mexa64: C++ runtime inside and hidden, mexFunction their
+# only export, glibc 2.17 at most. Their build also builds the core and
+# gateway suites, which check-dist runs against them.
 mexa64: deps
 	$(CMAKE_GEN) -B $(BUILD)/dist-linux -DPELLUMAR_RELEASE_MODULE=ON >/dev/null
 	cmake --build $(BUILD)/dist-linux -j $(JOBS)
 
-# The release in build/dist/: the MATLAB zip with both prebuilt modules, the
-# Octave package, and their checksums.
+# The release in build/dist/: the MATLAB zip with the prebuilt modules for
+# Windows and Linux (the engines in private/), the Octave package, and their
+# checksums.
 dist: mexw64 mexa64
 	scripts/install-deps.sh dist
-	scripts/make-dist.sh $(BUILD)/win64/Pellumar.mexw64 $(BUILD)/dist-linux/Pellumar.mexa64
+	scripts/make-dist.sh $(BUILD)/win64 $(BUILD)/dist-linux
 
-# The release checked as users get it; the Windows module it ships is the one
-# check-win64 runs.
+# The release checked as users get it; the Windows modules it ships are the
+# ones check-win64 runs.
 check-dist: check-win64 dist
 	scripts/install-deps.sh octave plot fashion
 	LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)/dist-linux ctest --test-dir $(BUILD)/dist-linux \
@@ -207,7 +230,7 @@ bench-toolbox: octave
 check-matlab:
 	scripts/check-matlab-compat.sh
 
-test: check-matlab test-core test-sanitize test-valgrind test-clang test-portable check-arm64 test-octave \
+test: check-matlab test-core test-sanitize test-tsan test-valgrind test-clang test-portable check-arm64 test-octave \
       test-soak test-fashion check-win64 check-dist test-fuzz
 
 clean:

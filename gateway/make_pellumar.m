@@ -1,10 +1,16 @@
 function make_pellumar(outdir)
-%MAKE_PELLUMAR Build the Pellumar MEX module for the running host.
-%   MAKE_PELLUMAR builds Pellumar; MAKE_PELLUMAR(OUTDIR) builds it into OUTDIR.
+%MAKE_PELLUMAR Build the Pellumar MEX modules for the running host.
+%   MAKE_PELLUMAR builds the module Pellumar and the toolbox's engine
+%   pellumar_engine; MAKE_PELLUMAR(OUTDIR) builds Pellumar into OUTDIR.
 %   Run it from MATLAB or GNU Octave, from any folder: the sources are found
-%   next to this file. In a release folder (sources in its src/ folder) the
-%   module is built in place, beside Pellumar.m; in the source tree it is
+%   next to this file. In a release folder (sources in its src/ folder)
+%   Pellumar is built in place, beside Pellumar.m; in the source tree it is
 %   built into the current folder.
+%
+%   The engine, which pellumar_train, pellumar_search and pellumar_order
+%   call, always goes into the private folder beside those functions, where
+%   only they see it: private/ of the release folder, or toolbox/private of
+%   the source tree, whatever OUTDIR is.
 %
 %   MATLAB:  make_pellumar            (needs a C++14 compiler that MATLAB supports, see
 %                                      "mex -setup C++": GCC 5 or later, MinGW-w64,
@@ -14,54 +20,95 @@ function make_pellumar(outdir)
 %   Results are exact IEEE arithmetic in a fixed order, so the compiler must not
 %   fuse a*b+c into one multiply-add: the build turns contraction off
 %   (-ffp-contract=off for GCC/Clang, /fp:precise for MSVC) and never uses
-%   fast-math options.
+%   fast-math options. The engine runs trainings on threads: on Linux both
+%   modules are built with -pthread.
 
   here = fileparts(mfilename('fullpath'));
   if exist(fullfile(here, 'src', 'pellumar_mex.cpp'), 'file')
-    % A release folder: every source in src/, and the module built in place,
-    % beside Pellumar.m.
+    % A release folder: every source in src/, Pellumar built in place,
+    % beside Pellumar.m, and the engine in private/ beside the toolbox's
+    % functions.
     gateway = fullfile(here, 'src');
     core = gateway;
     defaultOut = here;
+    engineOut = fullfile(here, 'private');
   else
-    % The source tree: this file in gateway/, the core in ../core.
+    % The source tree: this file in gateway/, the core in ../core, the
+    % toolbox in ../toolbox.
     gateway = here;
     core = fullfile(fileparts(here), 'core');
     defaultOut = pwd;
+    engineOut = fullfile(fileparts(here), 'toolbox', 'private');
   end
   if nargin < 1
     outdir = defaultOut;
   end
-  % Every .cpp of the core, and the gateway (in a release folder, one folder).
+  % Every .cpp of the core (in a release folder, the gateways share its
+  % folder), compiled once for both modules.
+  gateways = {'pellumar_mex.cpp', 'pellumar_engine_mex.cpp'};
   coreFiles = dir(fullfile(core, '*.cpp'));
-  sources = fullfile(core, {coreFiles.name});
-  if ~strcmp(core, gateway)
-    sources = [{fullfile(gateway, 'pellumar_mex.cpp')}, sources];
-  end
+  coreNames = setdiff({coreFiles.name}, gateways);
+  coreSources = fullfile(core, coreNames);
   if ~exist(outdir, 'dir')
     mkdir(outdir);
   end
+  if ~exist(engineOut, 'dir')
+    mkdir(engineOut);
+  end
   outdir = absolutePath(outdir);
+  objdir = tempname();
+  mkdir(objdir);
+  removeObjects = onCleanup(@() removeFolder(objdir));
   % A module already loaded (by pellumar_selftest, say) holds its file open
-  % on Windows, which the build could then not overwrite: unload it first.
-  clear('Pellumar');
+  % on Windows, which the build could then not overwrite: unload both first.
+  clear('Pellumar', 'pellumar_engine');
 
+  % POSIX threads: glibc before 2.34 keeps them outside the C library, in a
+  % library that -pthread links. MSVC and MinGW-w64 need nothing (the engine
+  % uses Windows threads there); macOS has them in its C library.
+  threads = isunix() && ~ismac();
   if exist('OCTAVE_VERSION', 'builtin')
     % mkoctfile reads its compiler flags from the environment.
     base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
     old = getenv('CXXFLAGS');
-    setenv('CXXFLAGS', [base ' -std=c++14 -O2 -ffp-contract=off -fno-fast-math']);
-    cleanup = onCleanup(@() setenv('CXXFLAGS', old));
-    mkoctfile('--mex', ['-I' core], '-o', fullfile(outdir, 'Pellumar.mex'), sources{:});
+    flags = [base ' -std=c++14 -O2 -ffp-contract=off -fno-fast-math'];
+    threadOption = {};
+    if threads
+      flags = [flags ' -pthread'];
+      threadOption = {'-pthread'};
+    end
+    setenv('CXXFLAGS', flags);
+    restoreFlags = onCleanup(@() setenv('CXXFLAGS', old));
+    objects = cell(size(coreSources));
+    for k = 1:numel(coreSources)
+      [~, name] = fileparts(coreSources{k});
+      objects{k} = fullfile(objdir, [name '.o']);
+      mkoctfile('--mex', '-c', ['-I' core], coreSources{k}, '-o', objects{k});
+    end
+    mkoctfile('--mex', ['-I' core], threadOption{:}, '-o', fullfile(outdir, 'Pellumar.mex'), ...
+              fullfile(gateway, gateways{1}), objects{:});
+    mkoctfile('--mex', ['-I' core], threadOption{:}, ...
+              '-o', fullfile(engineOut, 'pellumar_engine.mex'), ...
+              fullfile(gateway, gateways{2}), objects{:});
   else
     cc = mex.getCompilerConfigurations('C++', 'Selected');
     if ~isempty(cc) && ~isempty(strfind(lower(cc.ShortName), 'msvc'))
       flags = {'COMPFLAGS=$COMPFLAGS /std:c++14 /fp:precise'};
+    elseif threads
+      flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math -pthread', ...
+               'LDFLAGS=$LDFLAGS -pthread'};
     else
       flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math'};
     end
-    mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], ...
-        '-outdir', outdir, '-output', 'Pellumar', sources{:});
+    mex('-c', '-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', objdir, ...
+        coreSources{:});
+    % The object files are .o or .obj, as the compiler names them.
+    objectFiles = [dir(fullfile(objdir, '*.o')); dir(fullfile(objdir, '*.obj'))];
+    objects = fullfile(objdir, {objectFiles.name});
+    mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', outdir, ...
+        '-output', 'Pellumar', fullfile(gateway, gateways{1}), objects{:});
+    mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', engineOut, ...
+        '-output', 'pellumar_engine', fullfile(gateway, gateways{2}), objects{:});
   end
   % The help text goes beside the module (the module takes precedence over it).
   % Both folders resolved the same way, so that '.' and the folder's full
@@ -72,10 +119,21 @@ function make_pellumar(outdir)
   if ~sameFolder
     copyfile(helpFile, fullfile(outdir, 'Pellumar.m'));
   end
-  % Forget any Pellumar seen before the build, so that the next call runs
-  % the new module.
-  clear('Pellumar');
+  % Forget any module seen before the build, so that the next call runs the
+  % new one.
+  clear('Pellumar', 'pellumar_engine');
   rehash;
+end
+
+function removeFolder(folder)
+  % File by file, then the empty folder: a recursive rmdir would ask for
+  % confirmation in Octave.
+  files = dir(folder);
+  files = files(~[files.isdir]);
+  for k = 1:numel(files)
+    delete(fullfile(folder, files(k).name));
+  end
+  rmdir(folder);
 end
 
 function folder = absolutePath(folder)

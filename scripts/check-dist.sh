@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the release in build/dist/ as a user would receive it: checksums, the
-# file lists of both archives, the Linux module's tables (dependencies,
-# exports, glibc 2.17 ceiling, host imports), that module loaded and run through
-# the stand-in host, the Octave package installed into a scratch folder by a
-# fresh Octave and its self-test, and the archive's sources built in place by
+# file lists of both archives, the Linux modules' tables (dependencies,
+# exports, glibc 2.17 ceiling, host imports) for Pellumar and the toolbox's
+# engine, both loaded and run through the stand-in host, the Octave package
+# installed into a scratch folder by a fresh Octave (the engine in its
+# private/) and its self-test, and the archive's sources built in place by
 # make_pellumar in Octave. Usage: check-dist.sh STANDIN_DIR (the folder of the
 # stand-in libmx.so, libmex.so and module_check).
 set -uo pipefail
@@ -19,12 +20,13 @@ octave() { octave-cli --quiet --no-history --no-init-file --eval "$1"; }
 
 check "SHA256SUMS verifies" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 
-# The sources shipped: the gateway and every file of the core.
-sources=$(cd core && ls *.cpp *.h | sed 's|^|src/|'; echo src/pellumar_mex.cpp)
+# The sources shipped: both gateways and every file of the core.
+sources=$(cd core && ls *.cpp *.h | sed 's|^|src/|'; echo src/pellumar_mex.cpp; echo src/pellumar_engine_mex.cpp)
 examples=$(ls examples)
 toolbox=$(cd toolbox && ls *.m private/*.m)
 expected_zip=$( { printf '%s\n' LICENSE Pellumar.m Pellumar.mexa64 Pellumar.mexw64 README.md \
-                     make_pellumar.m pellumar_selftest.m; echo "$toolbox"; echo "$sources"
+                     make_pellumar.m pellumar_selftest.m private/pellumar_engine.mexa64 \
+                     private/pellumar_engine.mexw64; echo "$toolbox"; echo "$sources"
                    sed 's|^|examples/|' <<<"$examples"; } |
                sed "s|^|$name/|" | LC_ALL=C sort)
 got_zip=$(unzip -Z1 "$dist/$name.zip" | LC_ALL=C sort)
@@ -43,27 +45,42 @@ check "package DESCRIPTION carries VERSION" grep -qx "Version: $version" \
 unzip -q "$dist/$name.zip" -d "$scratch/zip"
 release=$scratch/zip/$name
 module=$release/Pellumar.mexa64
-check "the zip's Windows module is the one check-win64 ran" cmp -s "$release/Pellumar.mexw64" build/win64/Pellumar.mexw64
+engine=$release/private/pellumar_engine.mexa64
+for built in Pellumar pellumar_engine; do
+  shipped=$(cd "$release" && ls {,private/}"$built.mexw64" 2>/dev/null)
+  check "the zip's $shipped is the one check-win64 ran" cmp -s "$release/$shipped" "build/win64/$built.mexw64"
+done
 
-# The Linux module's tables.
-needed=$(readelf -d "$module" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
-unexpected=$(grep -vxE 'libmx\.so|libmex\.so|libc\.so\.6|libm\.so\.6|libgcc_s\.so\.1|ld-linux-x86-64\.so\.2' <<<"$needed")
-check "needs only libmx.so, libmex.so and the C library's own (unexpected: $(echo $unexpected))" test -z "$unexpected"
-check "needs libmx.so and libmex.so" test "$(grep -cxE 'libmx\.so|libmex\.so' <<<"$needed")" = 2
-check "no search path of the build machine (RPATH/RUNPATH)" bash -c "! readelf -d '$module' | grep -qE 'RPATH|RUNPATH'"
-exports=$(nm -D --defined-only "$module" | awk '{print $3}')
-check "exports are exactly mexFunction (got: $(echo $exports))" test "$exports" = mexFunction
-ceiling=$(objdump -T "$module" | grep -oE 'GLIBC_[0-9]+\.[0-9]+(\.[0-9]+)?' | sed 's/GLIBC_//' | sort -uV | tail -1)
-check "asks for glibc 2.17 at most (asks for $ceiling)" test "$(printf '%s\n' "$ceiling" 2.17 | sort -V | tail -1)" = 2.17
-host_imports=$(nm -D --undefined-only "$module" | awk '$1 == "U" && $2 !~ /@/ {print $2}' | sort)
+# The Linux modules' tables.
+all_imports=""
+for file in "$module" "$engine"; do
+  base=$(basename "$file")
+  needed=$(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
+  unexpected=$(grep -vxE 'libmx\.so|libmex\.so|libc\.so\.6|libm\.so\.6|libpthread\.so\.0|libgcc_s\.so\.1|ld-linux-x86-64\.so\.2' <<<"$needed")
+  check "$base needs only libmx.so, libmex.so and the C library's own (unexpected: $(echo $unexpected))" test -z "$unexpected"
+  check "$base needs libmx.so and libmex.so" test "$(grep -cxE 'libmx\.so|libmex\.so' <<<"$needed")" = 2
+  check "$base: no search path of the build machine (RPATH/RUNPATH)" bash -c "! readelf -d '$file' | grep -qE 'RPATH|RUNPATH'"
+  exports=$(nm -D --defined-only "$file" | awk '{print $3}')
+  check "$base exports exactly mexFunction (got: $(echo $exports))" test "$exports" = mexFunction
+  ceiling=$(objdump -T "$file" | grep -oE 'GLIBC_[0-9]+\.[0-9]+(\.[0-9]+)?' | sed 's/GLIBC_//' | sort -uV | tail -1)
+  check "$base asks for glibc 2.17 at most (asks for $ceiling)" test "$(printf '%s\n' "$ceiling" 2.17 | sort -V | tail -1)" = 2.17
+  host_imports=$(nm -D --undefined-only "$file" | awk '$1 == "U" && $2 !~ /@/ {print $2}' | sort)
+  check "$base imports mxCreateDoubleMatrix_700, the 32-bit compatible name (got: $(echo $host_imports))" \
+    bash -c "grep -qx mxCreateDoubleMatrix_700 <<<'$host_imports' && ! grep -qx 'mxCreateDoubleMatrix' <<<'$host_imports'"
+  all_imports+="$host_imports"$'\n'
+done
+# Before glibc 2.34 the threads are in libpthread.so.0, which the engine then
+# loads itself.
+check "pellumar_engine.mexa64 needs libpthread.so.0" bash -c "readelf -d '$engine' | grep -q 'NEEDED.*\[libpthread\.so\.0\]'"
 def_names=$(grep -hvE '^(;|LIBRARY|EXPORTS)' gateway/win64/libmx.def gateway/win64/libmex.def | sort)
-check "host imports are the 32-bit compatible names, as for Windows (got: $(echo $host_imports))" \
+host_imports=$(grep -v '^$' <<<"$all_imports" | sort -u)
+check "the Linux modules import the host functions the Windows ones do (diff: $(diff <(echo "$def_names") <(echo "$host_imports") | grep '^[<>]' | tr '\n' ' '))" \
   test "$host_imports" = "$def_names"
 
-# The Linux module through the stand-in host, as MATLAB loads it (the host's
-# libraries on LD_LIBRARY_PATH).
-check "module_check on the zip's Pellumar.mexa64" \
-  env LD_LIBRARY_PATH="$standin" "$standin/module_check" "$module"
+# The Linux modules through the stand-in host, as MATLAB loads them (the
+# host's libraries on LD_LIBRARY_PATH).
+check "module_check on the zip's Pellumar.mexa64 and private/pellumar_engine.mexa64" \
+  env LD_LIBRARY_PATH="$standin" "$standin/module_check" "$module" "$engine"
 
 # The Octave package, installed by a fresh Octave into a scratch prefix.
 pkgcode="pkg('prefix', '$scratch/pkg', '$scratch/pkg'); pkg('local_list', '$scratch/octave_packages');
@@ -71,8 +88,12 @@ pkg('install', '-local', '$dist/$name.tar.gz'); pkg('load', 'pellumar');
 where = which('Pellumar'); disp(['module: ' where]);
 assert(strncmp(where, '$scratch/pkg', numel('$scratch/pkg')) && strcmp(where(end-3:end), '.mex'));
 text = help('Pellumar'); assert(~isempty(strfind(text, 'averaged stochastic sub-gradient descent')));
+d = pkg('list', 'pellumar'); engine = fullfile(d{1}.dir, 'private', 'pellumar_engine.mex');
+disp(['engine: ' engine]); assert(exist(engine, 'file') == 3);
+assert(exist('pellumar_engine') == 0);
 if ~pellumar_selftest(), exit(1); end"
-check "Octave package installs, loads, shows its help and passes pellumar_selftest" octave "$pkgcode"
+check "Octave package installs (the engine in its private/, out of the caller's reach), loads, shows its help and passes pellumar_selftest" \
+  octave "$pkgcode"
 # The breast-cancer demo from the installed package, as the package's README says.
 check "the package's breast-cancer demo runs as its README says" \
   octave "pkg('local_list', '$scratch/octave_packages'); pkg('load', 'pellumar');
@@ -84,8 +105,9 @@ check "the package's breast-cancer demo runs as its README says" \
 # Octave, with the output folder given relative to the current one: it is the
 # help file's own folder, which the build must see without copying the file
 # onto itself.
-check "make_pellumar('.') builds the zip's sources in place and pellumar_selftest passes" \
+check "make_pellumar('.') builds the zip's sources in place (the engine in private/) and pellumar_selftest passes" \
   octave "cd('$release'); make_pellumar('.'); assert(exist(fullfile('$release', 'Pellumar.mex'), 'file') == 3);
+          assert(exist(fullfile('$release', 'private', 'pellumar_engine.mex'), 'file') == 3);
           if ~pellumar_selftest(), exit(1); end"
 
 # The zip's examples from the unzipped folder, on that module, with every

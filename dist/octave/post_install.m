@@ -16,4 +16,11 @@ function post_install(desc)
   if copied == 0
     error('pellumar:notInstalled', 'pellumar: the compiled module was not installed');
   end
+  % The engine of pellumar_train, pellumar_search and pellumar_order: the
+  % package's src/Makefile builds it into inst/private, which pkg installs
+  % with the functions. Without it they could not train.
+  if ~exist(fullfile(desc.dir, 'private', 'pellumar_engine.mex'), 'file')
+    error('pellumar:notInstalled', ...
+          'pellumar: the compiled engine was not installed in %s', fullfile(desc.dir, 'private'));
+  end
 end

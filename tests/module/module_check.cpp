@@ -1,14 +1,25 @@
-// Runs a built module file through the stand-in host as a host would: loads
-// it (Pellumar.mexw64 under Windows or Wine, Pellumar.mexa64 on Linux), calls
-// mexFunction and checks the results bit for bit. Prints "N passed, N failed";
-// exits non-zero on failure.
+// Runs built module files through the stand-in host as a host would: loads
+// them (.mexw64 under Windows or Wine, .mexa64 on Linux), calls mexFunction
+// and checks the results bit for bit. Prints "N passed, N failed"; exits
+// non-zero on failure.
+//
+//   module_check [MODULE [ENGINE]]   Pellumar, then the toolbox's engine
+//   module_check --engine ENGINE     the engine alone
+//
+// The engine's checks print lines "engine bits, ...: HASH" of its results
+// for fixed seeds, which make check-win64 compares between the Windows
+// engine under Wine and the Linux engine.
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "batch.h"
+#include "seeded_order.h"
 #include "standin_host.h"
 #include "support/ieee_environments.h"
 #include "support/nan_cases.h"
@@ -163,16 +174,166 @@ void checkCallerModes(const standin::LoadedModule& module) {
 }
 #endif
 
-}  // namespace
+// The toolbox's engine on a small fixed problem: 90 samples of three
+// classes in three folds, five features and the bias, one classifier per
+// class; three runs, one on all samples and two that each leave a fold out,
+// with seeds up to 2^53 - 1 and two checkpoints each (equal ones, and one
+// after a single iteration).
+struct EngineProblem {
+    static constexpr int32_t M = 5, N = 90, K = 3, R = 3, C = 2;
+    std::vector<double> X, classOf, positives = {1, 2, 3}, foldOf;
+    std::vector<float> Xf;
+    // Each column: fold left out (0: none), lambda, eta0, seed.
+    std::vector<double> runs = {0, 1e-3, 0.5, 42,
+                                2, 1e-4, 1.0, 7,
+                                3, 1e-2, 0.25, 9007199254740991.0};
+    std::vector<double> iterations = {45, 200, 60, 60, 1, 1000};
 
-int main(int argc, char** argv) {
-#ifdef _WIN32
-    const std::string path = argc > 1 ? argv[1] : "Pellumar.mexw64";
-#else
-    const std::string path = argc > 1 ? argv[1] : "./Pellumar.mexa64";
+    EngineProblem() : X(M * N), classOf(N), foldOf(N), Xf(M * N) {
+        reference::WindowsRand fill(2024);
+        for (size_t k = 0; k < X.size(); ++k) {
+            X[k] = (fill() - 16384) / 3000.0;
+            Xf[k] = static_cast<float>(X[k]);
+        }
+        for (int32_t f = 0; f < N; ++f) {
+            const double* x = &X[static_cast<size_t>(f) * M];
+            classOf[f] = x[0] > x[1] ? (x[0] > x[2] ? 1 : 3) : (x[1] > x[2] ? 2 : 3);
+            foldOf[f] = 1 + f % 3;
+        }
+    }
+};
+
+// The engine's output computed by the core in this process, laid out as the
+// engine documents it: run r, classifier k, checkpoint c in column
+// c + C*(k + K*r).
+std::vector<double> engineByCore(const EngineProblem& p, bool single) {
+    using P = EngineProblem;
+    pellumar::DataMatrix data;
+    if (single)
+        data.floats = p.Xf.data();
+    else
+        data.doubles = p.X.data();
+    data.M = P::M;
+    data.N = P::N;
+    data.bias = true;
+    const size_t m = P::M + 1;
+    std::vector<double> W(m * P::C * P::K * P::R), labels(P::K * P::N);
+    for (int32_t k = 0; k < P::K; ++k)
+        for (int32_t f = 0; f < P::N; ++f)
+            labels[k * P::N + f] = p.classOf[f] == p.positives[k] ? 1.0 : -1.0;
+    for (int32_t r = 0; r < P::R; ++r) {
+        const double* run = &p.runs[4 * r];
+        std::vector<int32_t> samples, counts;
+        for (int32_t f = 0; f < P::N; ++f)
+            if (p.foldOf[f] != run[0]) samples.push_back(f);
+        for (int32_t c = 0; c < P::C; ++c)
+            counts.push_back(static_cast<int32_t>(p.iterations[P::C * r + c]));
+        for (int32_t k = 0; k < P::K; ++k) {
+            pellumar::Training t;
+            t.labels = &labels[k * P::N];
+            if (run[0] != 0.0) {
+                t.samples = samples.data();
+                t.sampleCount = static_cast<int32_t>(samples.size());
+            }
+            t.lambda = run[1];
+            t.eta0 = run[2];
+            t.seed = static_cast<uint64_t>(run[3]);
+            t.checkpoints = counts.data();
+            t.checkpointCount = P::C;
+            t.out = W.data() + m * P::C * (k + P::K * r);
+            pellumar::runOneTraining(data, t);
+        }
+    }
+    return W;
+}
+
+standin::CallResult callEngine(const standin::LoadedModule& engine, const EngineProblem& p,
+                               bool single, double threads) {
+    using P = EngineProblem;
+    Inputs in;
+    if (single) {
+        mxArray* X = standin::makeArray(mxSINGLE_CLASS, P::M, P::N, false);
+        std::memcpy(standin::dataOf(X), p.Xf.data(), p.Xf.size() * sizeof(float));
+        in.arrays.push_back(X);
+    } else {
+        in.arrays.push_back(standin::makeDouble(P::M, P::N, p.X));
+    }
+    in.arrays.insert(in.arrays.end(),
+                     {standin::makeDouble(1, P::N, p.classOf),
+                      standin::makeDouble(1, P::K, p.positives),
+                      standin::makeDouble(1, P::N, p.foldOf), standin::makeDouble(4, P::R, p.runs),
+                      standin::makeDouble(P::C, P::R, p.iterations), standin::makeScalar(1.0),
+                      standin::makeScalar(threads)});
+    return engine.call(1, in.view());
+}
+
+// FNV-1a over the values' bit patterns, byte by byte from the lowest: the
+// same on every platform.
+std::string hashOf(const std::vector<double>& values) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (double v : values) {
+        const uint64_t bits = reference::bitsOf(v);
+        for (int b = 0; b < 64; b += 8) h = (h ^ ((bits >> b) & 0xFF)) * 0x100000001B3ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(h >> 32),
+                  static_cast<unsigned>(h & 0xFFFFFFFFu));
+    return text;
+}
+
+void checkEngine(const standin::LoadedModule& engine) {
+    const EngineProblem p;
+    for (bool single : {false, true}) {
+        const std::vector<double> want = engineByCore(p, single);
+        const char* data = single ? "single data" : "double data";
+        for (int threads : {1, 2}) {
+            const std::vector<double> got = result(callEngine(engine, p, single, threads));
+            const std::string what = std::string("engine, ") + data + ", " +
+                                     std::to_string(threads) +
+                                     (threads == 1 ? " thread" : " threads");
+            check(sameBits(got, want), what + ": the core's bits");
+            std::printf("engine bits, %s, threads %d: %s\n", data, threads, hashOf(got).c_str());
+        }
+    }
+
+    // pellumar_order: the core's order, 1-based.
+    const double seed = 9007199254740991.0;  // 2^53 - 1
+    Inputs in;
+    in.arrays = {standin::makeScalar(1000), standin::makeScalar(seed)};
+    const std::vector<double> order = result(engine.call(1, in.view()));
+    std::vector<double> want;
+    for (int32_t v : pellumar::makeSeededOrder(1000, static_cast<uint64_t>(seed)))
+        want.push_back(v + 1.0);
+    check(sameBits(order, want), "engine: the order of 1000 samples for seed 2^53 - 1");
+    std::printf("engine bits, order of 1000 samples, seed 2^53 - 1: %s\n", hashOf(order).c_str());
+
+    // A refusal raised through the host's error call.
+    const standin::CallResult refused = callEngine(engine, p, false, 0);
+    check(refused.failed && refused.errorId == "pellumar:engineCall" &&
+              refused.outputs[0] == nullptr,
+          "engine: 0 threads refused, got id \"" + refused.errorId + "\"");
+
+#ifdef CHECK_CALLER_MODES
+    // Two threads started from a caller in each environment: the default
+    // bits, no trap, the caller's modes given back.
+    catchTraps();
+    const std::vector<double> want1 = engineByCore(p, false);
+    for (const ieee::Modes& modes : ieee::environments()) {
+        const std::string what = "engine on 2 threads under " + ieee::describe(modes);
+        trapped = 0;
+        ieee::set(modes);
+        const ieee::Modes before = ieee::current();
+        const std::vector<double> got = result(callEngine(engine, p, false, 2));
+        const ieee::Modes after = ieee::current();
+        ieee::set(ieee::Modes{});
+        check(!trapped, what + ": no trap");
+        check(after == before, what + ": modes given back, found " + ieee::describe(after));
+        check(sameBits(got, want1), what + ": default bits");
+    }
 #endif
-    standin::LoadedModule module(path);
+}
 
+void checkModule(const standin::LoadedModule& module) {
     // The worked example.
     const std::vector<std::vector<double>> expected = {
         {0.1, 0.2},
@@ -217,6 +378,32 @@ int main(int argc, char** argv) {
 #ifdef CHECK_CALLER_MODES
     checkCallerModes(module);
 #endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    const std::string defaultModule = "Pellumar.mexw64";
+#else
+    const std::string defaultModule = "./Pellumar.mexa64";
+#endif
+    const std::string first = argc > 1 ? argv[1] : defaultModule;
+    if (first == "--engine") {
+        if (argc < 3) {
+            std::fprintf(stderr, "usage: module_check --engine ENGINE\n");
+            return 2;
+        }
+        standin::LoadedModule engine(argv[2]);
+        checkEngine(engine);
+    } else {
+        standin::LoadedModule module(first);
+        checkModule(module);
+        if (argc > 2) {
+            standin::LoadedModule engine(argv[2]);
+            checkEngine(engine);
+        }
+    }
 
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
