@@ -3,7 +3,7 @@
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
         octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
-        test-fuzz check-matlab deps clean
+        test-fuzz check-matlab deps clean demo-text test-text
 
 SHELL      := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -38,6 +38,34 @@ test-fashion: octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
 	  run('$(CURDIR)/tests/octave/test_fashion_demo.m')"
 
+# Text: Debian's package descriptions of the ten largest sections as tf-idf
+# features in $(TEXT_DATA)/ (scripts/make_text_data.py fetches the package
+# lists with their English descriptions: root and the network, once), then
+# scikit-learn's averaged SGD on the same files (PEERS=all adds LinearSVC;
+# PEERS=none skips them), then text_demo's tables and picture in $(BUILD)/.
+# The peers and the demo run on one core, TEXT_CORE, so that their times
+# compare.
+TEXT_DATA ?= $(BUILD)/text
+TEXT_CORE ?= $(shell [ "$$(nproc)" -gt 1 ] && echo 1 || echo 0)
+$(TEXT_DATA)/features.txt: scripts/make_text_data.py
+	scripts/install-deps.sh text
+	/usr/bin/python3 scripts/make_text_data.py --out $(TEXT_DATA)
+
+demo-text: octave $(TEXT_DATA)/features.txt
+	scripts/install-deps.sh plot $(if $(filter none,$(PEERS)),,peers)
+	$(if $(filter none,$(PEERS)),rm -f $(BUILD)/text_peers.txt,taskset -c $(TEXT_CORE) /usr/bin/python3 \
+	  bench/text_peers.py --data $(TEXT_DATA) --peers $(PEERS) --out $(BUILD)/text_peers.txt)
+	taskset -c $(TEXT_CORE) $(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', \
+	  '$(CURDIR)/examples'); text_demo('$(abspath $(TEXT_DATA))', 'out', '$(CURDIR)/$(BUILD)')"
+
+# The text demo on a slice of those data, or on synthetic documents where
+# they cannot be built (no network, not root).
+test-text: octave
+	scripts/install-deps.sh plot
+	$(MAKE) $(TEXT_DATA)/features.txt || echo "test-text: no text data, synthetic documents instead"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
+	  TEXT = '$(abspath $(TEXT_DATA))'; run('$(CURDIR)/tests/octave/test_text_demo.m')"
+
 # The modules for GNU Octave, built by the same script a MATLAB user runs:
 # Pellumar (with its help text) in $(BUILD)/octave, and the toolbox's engine
 # in toolbox/private, where only the toolbox's functions see it.
@@ -50,10 +78,20 @@ $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE) &: gateway/pellumar_mex.cpp gatewa
 	mkdir -p $(BUILD)/octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/gateway'); make_pellumar('$(CURDIR)/$(BUILD)/octave')"
 
+# The module's suite; the toolbox's; pellumar_order against the Python
+# written from doc/ORDERS.md alone; and a seed's model, bit for bit, from two
+# Octave processes.
 test-octave: octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/tests/octave/test_pellumar.m')"
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/tests/octave'); \
 	  run('$(CURDIR)/tests/octave/test_toolbox.m')"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); OUT = '$(CURDIR)/$(BUILD)/orders.txt'; \
+	  run('$(CURDIR)/tests/orders/write_orders.m')"
+	/usr/bin/python3 tests/orders/reference_order.py $(BUILD)/orders.txt
+	for run in 1 2; do $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); \
+	  run('$(CURDIR)/tests/orders/seed_run.m')" > $(BUILD)/seed-run-$$run.txt; done
+	test -s $(BUILD)/seed-run-1.txt && cmp $(BUILD)/seed-run-1.txt $(BUILD)/seed-run-2.txt
+	@echo "seed: two processes gave the same $$(wc -l < $(BUILD)/seed-run-1.txt) weights, bit for bit"
 
 # 100,000 mixed calls in one Octave process: memory must stay flat, and
 # standard output must hold exactly the 10,000 sparse refusal lines.
@@ -219,11 +257,21 @@ versus:
 	scripts/versus.sh $(BASE)
 
 # What pellumar_train and pellumar_search add to the module's own calls, on
-# Fashion-MNIST and the breast-cancer data (for reading, like bench).
+# Fashion-MNIST: the engine against direct calls, threads, single data and
+# its peak memory, and the search against that of TOOLBOX_BASE (1.1.0's
+# commit by default). For reading, like bench.
+TOOLBOX_BASE  ?= 6103d62
+SEARCH_IMAGES ?= 5000
 bench-toolbox: octave
 	scripts/install-deps.sh fashion
+	rm -rf $(BUILD)/toolbox-base && mkdir -p $(BUILD)/toolbox-base
+	git archive $(TOOLBOX_BASE) toolbox | tar -x -C $(BUILD)/toolbox-base
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
-	  FASHION = '$(FASHION_DATA)'; run('$(CURDIR)/bench/toolbox_bench.m')"
+	  FASHION = '$(FASHION_DATA)'; BASE_TOOLBOX = '$(CURDIR)/$(BUILD)/toolbox-base/toolbox'; \
+	  SEARCH_IMAGES = $(SEARCH_IMAGES); run('$(CURDIR)/bench/toolbox_bench.m')"
+	@echo "Peak memory, ten classifiers, one pass, one thread, each class in a process of its own:"
+	for class in double single; do $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
+	  FASHION = '$(FASHION_DATA)'; CLASS = '$$class'; run('$(CURDIR)/bench/memory_probe.m')"; done
 
 # Every .m file a user gets runs in MATLAB R2018a and Octave 6.1 alike
 # (scripts/matlab_compat.py, scripts/compat_table.txt).
