@@ -112,9 +112,13 @@ def main():
           f"random order of the documents (seed {args.seed})" +
           (" and LinearSVC(loss='hinge', C=1)" if args.peers == "all" else "") +
           f"; best of {args.repeats} timed fits")
-    print(f"\n{'method':>10} {'passes':>7}  {'lambda':>8}  {'eta0':>5}  {'accuracy':>9}  {'time (s)':>9}")
+    print(f"\n{'method':>10} {'passes':>7}  {'lambda':>8}  {'eta0':>5}  {'accuracy':>9}  "
+          f"{'time (s)':>9}")
     for method, passes, lam, eta0, accuracy, seconds, _ in runs:
-        shown = f"{passes:>7g}  {lam:>8.0e}  {eta0:>5g}" if passes else f"{'-':>7}  {'C = 1':>8}  {'-':>5}"
+        if passes:
+            shown = f"{passes:>7g}  {lam:>8.0e}  {eta0:>5g}"
+        else:
+            shown = f"{'-':>7}  {'C = 1':>8}  {'-':>5}"
         print(f"{method:>10} {shown}  {accuracy:>9.4f}  {seconds:>9.2f}")
     best = max(runs, key=lambda run: run[4])
     print(f"\nPer-class held-out accuracy of the most accurate ({best[0]}" +

@@ -276,7 +276,8 @@ function peers = readPeers(file, best)
   svc = strcmp(method, 'linearsvc');
   if any(svc)
     peers(end + 1) = struct('name', 'scikit-learn LinearSVC', 'seconds', seconds(svc)', ...
-                            'accuracy', accuracy(svc)', 'labels', {pointLabels(passes(svc), lambda(svc))});
+                            'accuracy', accuracy(svc)', ...
+                            'labels', {pointLabels(passes(svc), lambda(svc))});
   end
 end
 

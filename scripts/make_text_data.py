@@ -53,9 +53,9 @@ def update_lists():
 
 def index_files():
     """The Packages and Translation-en files apt has, in its sources' order."""
-    listed = subprocess.run(
-        ["apt-get", "indextargets"] + APT_EN + ["--format", "$(IDENTIFIER)\t$(LANGUAGE)\t$(FILENAME)"],
-        check=True, capture_output=True, text=True).stdout
+    fields = "$(IDENTIFIER)\t$(LANGUAGE)\t$(FILENAME)"
+    listed = subprocess.run(["apt-get", "indextargets"] + APT_EN + ["--format", fields],
+                            check=True, capture_output=True, text=True).stdout
     packages, translations = [], []
     for line in listed.splitlines():
         identifier, language, path = line.split("\t")
@@ -153,8 +153,8 @@ def write_libsvm(path, X, labels):
     X.sort_indices()
     with open(path, "w") as f:
         for row, label in enumerate(labels):
-            start, end = X.indptr[row], X.indptr[row + 1]
-            pairs = " ".join(f"{i + 1}:{v:.9g}" for i, v in zip(X.indices[start:end], X.data[start:end]))
+            part = slice(X.indptr[row], X.indptr[row + 1])
+            pairs = " ".join(f"{i + 1}:{v:.9g}" for i, v in zip(X.indices[part], X.data[part]))
             f.write(f"{label} {pairs}\n" if pairs else f"{label}\n")
 
 
