@@ -46,71 +46,167 @@ void writeAverage(const GroupState& s, size_t G, size_t c, size_t m, double tD, 
     }
 }
 
-// One feature's update for the classifiers whose margin was below 1.0:
-//   d = q*(-(y*x)),  v = v - d,  U = U + B*d
-// computed for all G and kept only where below, so that the loop has no
-// branch (the others' values are left exactly as they were).
-inline void updateFeature(double* v, double* U, const double* y, const unsigned char* below,
-                          size_t G, double x, double q, double B) {
-    for (size_t c = 0; c < G; ++c) {
-        const double d = q * (-(y[c] * x));
-        const double vNew = v[c] - d, uNew = U[c] + B * d;
-        v[c] = below[c] ? vNew : v[c];
-        U[c] = below[c] ? uNew : U[c];
-    }
+// Two classifiers' numbers side by side. With GCC's vector extensions
+// (GCC and clang) a vector of two doubles, which every 64-bit x86 (SSE2) and
+// ARM (Advanced SIMD) processor holds in one register; elsewhere two
+// doubles in a struct. Every lane performs the scalar IEEE operation, so the
+// bits are the same either way.
+#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY)
+// The pairs never cross a function boundary that isn't inlined, so the note
+// that their passing convention depends on AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Pair __attribute__((vector_size(16)));
+typedef int64_t PairMask __attribute__((vector_size(16)));
+inline Pair splat(double a) { return Pair{a, a}; }
+inline Pair load(const double* p) {
+    Pair q;
+    std::memcpy(&q, p, sizeof q);
+    return q;
 }
+inline void store(double* p, Pair q) { std::memcpy(p, &q, sizeof q); }
+inline PairMask isBelowOne(Pair m) { return m < splat(1.0); }  // false for NaN
+inline PairMask both(PairMask a, PairMask b) { return a & b; }
+// Lanes of a where mask is set, of b elsewhere.
+inline Pair choose(PairMask mask, Pair a, Pair b) {
+    PairMask ia, ib;
+    std::memcpy(&ia, &a, sizeof a);
+    std::memcpy(&ib, &b, sizeof b);
+    const PairMask picked = (mask & ia) | (~mask & ib);
+    Pair out;
+    std::memcpy(&out, &picked, sizeof out);
+    return out;
+}
+inline bool anyLane(PairMask mask) { return (mask[0] | mask[1]) != 0; }
+// Lanes of a where mask is set, +0.0 elsewhere; and of a where mask is set,
+// -0.0 elsewhere.
+inline Pair orPlusZero(PairMask mask, Pair a) {
+    PairMask ia;
+    std::memcpy(&ia, &a, sizeof a);
+    ia &= mask;
+    Pair out;
+    std::memcpy(&out, &ia, sizeof out);
+    return out;
+}
+inline Pair orMinusZero(PairMask mask, Pair a) {
+    const PairMask sign = {INT64_MIN, INT64_MIN};
+    PairMask ia;
+    std::memcpy(&ia, &a, sizeof a);
+    ia = (ia & mask) | (sign & ~mask);
+    Pair out;
+    std::memcpy(&out, &ia, sizeof out);
+    return out;
+}
+inline bool lane(PairMask mask, int i) { return mask[i] != 0; }
+#else
+struct Pair {
+    double l[2];
+};
+struct PairMask {
+    bool l[2];
+};
+#define PELLUMAR_QUAD_OP(op) \
+    inline Pair operator op(Pair a, Pair b) { return Pair{{a.l[0] op b.l[0], a.l[1] op b.l[1]}}; }
+PELLUMAR_QUAD_OP(+)
+PELLUMAR_QUAD_OP(-)
+PELLUMAR_QUAD_OP(*)
+#undef PELLUMAR_QUAD_OP
+inline Pair operator-(Pair a) { return Pair{{-a.l[0], -a.l[1]}}; }
+inline Pair splat(double a) { return Pair{{a, a}}; }
+inline Pair load(const double* p) { return Pair{{p[0], p[1]}}; }
+inline void store(double* p, Pair q) { std::memcpy(p, q.l, sizeof q.l); }
+inline PairMask isBelowOne(Pair m) { return PairMask{{m.l[0] < 1.0, m.l[1] < 1.0}}; }
+inline PairMask both(PairMask a, PairMask b) {
+    return PairMask{{a.l[0] && b.l[0], a.l[1] && b.l[1]}};
+}
+inline Pair choose(PairMask mask, Pair a, Pair b) {
+    return Pair{{mask.l[0] ? a.l[0] : b.l[0], mask.l[1] ? a.l[1] : b.l[1]}};
+}
+inline bool anyLane(PairMask mask) { return mask.l[0] || mask.l[1]; }
+inline Pair orPlusZero(PairMask mask, Pair a) {
+    return Pair{{mask.l[0] ? a.l[0] : 0.0, mask.l[1] ? a.l[1] : 0.0}};
+}
+inline Pair orMinusZero(PairMask mask, Pair a) {
+    return Pair{{mask.l[0] ? a.l[0] : -0.0, mask.l[1] ? a.l[1] : -0.0}};
+}
+inline bool lane(PairMask mask, int i) { return mask.l[i]; }
+#endif
 
-template <class Index>
-void run(const SparseColumns& X, const double* const* labels, size_t G, double lambda,
+// The run of a group of classifiers held in Q pairs (2Q lanes): lane c of
+// feature k at v[k*4Q + c]. Lanes beyond the group's classifiers are
+// padding: label 0, never below, so their weights stay 0 and nothing of them
+// is delivered.
+template <class Index, int Q>
+void run(const SparseColumns& X, const double* const* labels, int32_t G, double lambda,
          double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
          const int32_t* counts, int32_t countSize, double* const* outs) {
+    constexpr int L = 2 * Q;
     const Index* rows = static_cast<const Index*>(X.rows);
     const Index* starts = static_cast<const Index*>(X.starts);
     const double* values = X.values;
     const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
     int32_t c0 = 0;
     for (; c0 < countSize && counts[c0] < 1; ++c0)
-        for (size_t c = 0; c < G; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
+        for (int c = 0; c < G; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
     if (c0 == countSize) return;
     const int32_t T = counts[countSize - 1];
 
     GroupState s;
-    s.v.assign(m * G, 0.0);
-    s.U.assign(m * G, 0.0);
-    std::vector<double> dot(G), y(G);
-    std::vector<unsigned char> below(G);
-    const size_t biasAt = static_cast<size_t>(M) * G;
+    s.v.assign(m * L, 0.0);
+    s.U.assign(m * L, 0.0);
+    double* const v = s.v.data();
+    double* const U = s.U.data();
+    const size_t biasAt = static_cast<size_t>(M) * L;
+    // The lanes that hold classifiers: the padding is never below 1.0.
+    double lanes[L];
+    for (int c = 0; c < L; ++c) lanes[c] = c < G ? 0.0 : 1.0;
+    PairMask real[Q];
+    for (int i = 0; i < Q; ++i) real[i] = isBelowOne(load(lanes + 2 * i));
     int32_t now = 1 % N;
     const int32_t ahead = 4;
-    int32_t later = (1 + ahead) % N;
+    int32_t later = static_cast<int32_t>((1 + int64_t{ahead}) % N);
+    int32_t afterLater = static_cast<int32_t>((1 + 2 * int64_t{ahead}) % N);
     for (int32_t t = 1;; ++t) {
         const int32_t f = order[now];
         const size_t first = static_cast<size_t>(starts[f]);
         const size_t end = static_cast<size_t>(starts[f + 1]);
         {
-            // The rows and values of a sample a few iterations ahead.
-            const size_t at = static_cast<size_t>(starts[order[later]]);
-            prefetchLine(rows + at);
-            prefetchLine(values + at);
+            // The weights and sums that a sample a few iterations ahead
+            // will read (a line or two each, scattered over M features), and
+            // then its rows and values for the next such pass.
+            const int32_t fLater = order[later];
+            const size_t at = static_cast<size_t>(starts[fLater]);
+            const size_t atEnd = static_cast<size_t>(starts[fLater + 1]);
+            for (size_t j = at; j < atEnd; ++j) {
+                const size_t k = static_cast<size_t>(rows[j]) * L;
+                prefetchLine(v + k);
+                prefetchLine(U + k);
+            }
+            const size_t after = static_cast<size_t>(starts[order[afterLater]]);
+            prefetchLine(rows + after);
+            prefetchLine(values + after);
         }
         const double tD = static_cast<double>(t);
         const double step = eta0 / std::sqrt(tD);
         const double decay = 1.0 - step * lambda;
-        for (size_t c = 0; c < G; ++c) {
-            y[c] = labels[c][f];
-            dot[c] = 0.0;
+        double ys[L];
+        for (int c = 0; c < L; ++c) ys[c] = c < G ? labels[c][f] : 0.0;
+        Pair y[Q], dot[Q];
+        for (int i = 0; i < Q; ++i) {
+            y[i] = load(ys + 2 * i);
+            dot[i] = splat(0.0);
         }
         for (size_t j = first; j < end; ++j) {
-            const double* vk = s.v.data() + static_cast<size_t>(rows[j]) * G;
-            const double x = values[j];
-            for (size_t c = 0; c < G; ++c) dot[c] = dot[c] + vk[c] * x;
+            const double* vk = v + static_cast<size_t>(rows[j]) * L;
+            const Pair x = splat(values[j]);
+            for (int i = 0; i < Q; ++i) dot[i] = dot[i] + load(vk + 2 * i) * x;
         }
         if (bias)
-            for (size_t c = 0; c < G; ++c) dot[c] = dot[c] + s.v[biasAt + c] * 1.0;
+            for (int i = 0; i < Q; ++i) dot[i] = dot[i] + load(v + biasAt + 2 * i) * splat(1.0);
+        PairMask below[Q];
         bool anyBelow = false;
-        for (size_t c = 0; c < G; ++c) {
-            below[c] = (s.a * dot[c]) * y[c] < 1.0;  // false for NaN
-            anyBelow = anyBelow || below[c];
+        for (int i = 0; i < Q; ++i) {
+            below[i] = both(isBelowOne((splat(s.a) * dot[i]) * y[i]), real[i]);
+            anyBelow = anyBelow || anyLane(below[i]);
         }
 
         const double aNext = s.a * decay;
@@ -118,29 +214,41 @@ void run(const SparseColumns& X, const double* const* labels, size_t G, double l
             // w_t = -step*g exactly: the sums so far written out, the weights
             // restarted at scale 1.
             for (size_t i = 0; i < s.v.size(); ++i) {
-                s.U[i] = s.U[i] + s.B * s.v[i];
-                s.v[i] = 0.0;
+                U[i] = U[i] + s.B * v[i];
+                v[i] = 0.0;
             }
             s.a = 1.0;
             s.B = 0.0;
-            for (size_t c = 0; c < G; ++c) {
-                if (!below[c]) continue;
+            for (int c = 0; c < G; ++c) {
+                if (!lane(below[c / 2], c % 2)) continue;
                 for (size_t j = first; j < end; ++j)
-                    s.v[static_cast<size_t>(rows[j]) * G + c] = step * (y[c] * values[j]);
-                if (bias) s.v[biasAt + c] = step * (y[c] * 1.0);
+                    v[static_cast<size_t>(rows[j]) * L + c] = step * (ys[c] * values[j]);
+                if (bias) v[biasAt + c] = step * (ys[c] * 1.0);
             }
         } else {
             s.a = aNext;
             if (anyBelow) {
-                const double q = step / s.a;
+                // For the classifiers below 1.0: d = q*(-(y*x)), v = v - d,
+                // U = U + B*d. -(y*x) is (-y)*x exactly (rounding to nearest
+                // is symmetric in sign), so -y is formed once. The other
+                // lanes subtract +0.0 from v and add -0.0 to U, which leaves
+                // every value as it was, zeros' signs included.
+                const Pair q = splat(step / s.a), B = splat(s.B);
+                Pair minusY[Q];
+                for (int i = 0; i < Q; ++i) minusY[i] = -y[i];
+                const auto update = [&](double* vk, double* uk, double xValue) {
+                    const Pair x = splat(xValue);
+                    for (int i = 0; i < Q; ++i) {
+                        const Pair d = q * (minusY[i] * x);
+                        store(vk + 2 * i, load(vk + 2 * i) - orPlusZero(below[i], d));
+                        store(uk + 2 * i, load(uk + 2 * i) + orMinusZero(below[i], B * d));
+                    }
+                };
                 for (size_t j = first; j < end; ++j) {
-                    const size_t at = static_cast<size_t>(rows[j]) * G;
-                    updateFeature(s.v.data() + at, s.U.data() + at, y.data(), below.data(), G,
-                                  values[j], q, s.B);
+                    const size_t at = static_cast<size_t>(rows[j]) * L;
+                    update(v + at, U + at, values[j]);
                 }
-                if (bias)
-                    updateFeature(s.v.data() + biasAt, s.U.data() + biasAt, y.data(), below.data(),
-                                  G, 1.0, q, s.B);
+                if (bias) update(v + biasAt, U + biasAt, 1.0);
             }
         }
         s.B = s.B + s.a;
@@ -148,10 +256,30 @@ void run(const SparseColumns& X, const double* const* labels, size_t G, double l
         if (size < kRescaleBelow || size > kRescaleAbove) foldScale(s);
 
         for (; c0 < countSize && counts[c0] == t; ++c0)
-            for (size_t c = 0; c < G; ++c) writeAverage(s, G, c, m, tD, outs[c] + c0 * m);
+            for (int c = 0; c < G; ++c) writeAverage(s, L, c, m, tD, outs[c] + c0 * m);
         if (t == T) break;
         if (++now == N) now = 0;
         if (++later == N) later = 0;
+        if (++afterLater == N) afterLater = 0;
+    }
+}
+
+// Up to eight classifiers in one run, in one to four pairs; more run in
+// several groups.
+template <class Index>
+void runGroups(const SparseColumns& X, const double* const* labels, int32_t G, double lambda,
+               double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
+               const int32_t* counts, int32_t countSize, double* const* outs) {
+    for (int32_t first = 0; first < G; first += 8) {
+        const int32_t size = G - first < 8 ? G - first : 8;
+        const double* const* l = labels + first;
+        double* const* o = outs + first;
+        switch ((size + 1) / 2) {
+            case 1: run<Index, 1>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
+            case 2: run<Index, 2>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
+            case 3: run<Index, 3>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
+            default: run<Index, 4>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
+        }
     }
 }
 
@@ -161,12 +289,10 @@ void trainSparseGroupOnOrder(const SparseColumns& X, const double* const* labels
                              double lambda, double eta0, int32_t M, int32_t N,
                              const int32_t* order, bool bias, const int32_t* counts,
                              int32_t countSize, double* const* outs) {
-    const size_t g = G > 0 ? static_cast<size_t>(G) : 0;
-    if (g == 0) return;
     if (X.indexBytes == 4)
-        run<uint32_t>(X, labels, g, lambda, eta0, M, N, order, bias, counts, countSize, outs);
+        runGroups<uint32_t>(X, labels, G, lambda, eta0, M, N, order, bias, counts, countSize, outs);
     else
-        run<uint64_t>(X, labels, g, lambda, eta0, M, N, order, bias, counts, countSize, outs);
+        runGroups<uint64_t>(X, labels, G, lambda, eta0, M, N, order, bias, counts, countSize, outs);
 }
 
 void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, double eta0,
