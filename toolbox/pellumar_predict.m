@@ -9,7 +9,9 @@ function [predicted, scores] = pellumar_predict(model, X)
 %     MODEL   a struct from pellumar_train (or pellumar_search's Model).
 %     X       M-by-N real numeric matrix (double, single or integer, dense
 %             or sparse, classified as double(X)) with as many rows as the
-%             model's features, one sample per column, finite.
+%             model's features, one sample per column, finite. Sparse X is
+%             multiplied as it is, never made dense (with standardisation
+%             too, for a model trained on sparse data).
 %
 %   Outputs
 %     PREDICTED  N labels, of the class of the training labels (a cell array

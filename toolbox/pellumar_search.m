@@ -140,9 +140,8 @@ function result = pellumar_search(X, labels, varargin)
     settings(s).AccuracyStd = std(accuracy(s, :));
     settings(s).Seconds = seconds / count;
     if opts.Verbose
-      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)  %d left\n', ...
-              lambda(s), passes(s), eta0(s), settings(s).Accuracy, settings(s).AccuracyStd, ...
-              count - s);
+      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)\n', ...
+              lambda(s), passes(s), eta0(s), settings(s).Accuracy, settings(s).AccuracyStd);
     end
   end
 

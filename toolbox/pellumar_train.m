@@ -8,8 +8,11 @@ function model = pellumar_train(X, labels, varargin)
 %
 %   Inputs
 %     X       M-by-N real double or single matrix, one sample per column
-%             (dense, finite). Single data are read as the doubles they
-%             convert to, without a copy: the model is that of double(X).
+%             (finite), or a sparse double one. Single data are read as the
+%             doubles they convert to, without a copy: the model is that of
+%             double(X). Sparse data train in time proportional to their
+%             non-zeros, never made dense, by a run of their own order that
+%             agrees with the dense run to rounding (doc/SPARSE.md).
 %     LABELS  one label per sample: numeric, logical, a cell array of
 %             character vectors, or in MATLAB categorical or string, with two
 %             or more distinct values.
@@ -23,7 +26,9 @@ function model = pellumar_train(X, labels, varargin)
 %                    offset; its weight is the last row of W.    Default true.
 %     'Standardize'  scale every feature to zero mean and unit variance with
 %                    the training data's own statistics, which the model keeps
-%                    and pellumar_predict applies.               Default false.
+%                    and pellumar_predict applies. Sparse data are scaled to
+%                    unit variance without centring (Mean is 0), since
+%                    centring would fill the matrix.             Default false.
 %     'Seed'         a whole number from 0 to 2^53 - 1 that sets the visiting
 %                    order (pellumar_order). Default: drawn from the host's
 %                    generator with randi, so that rng(s) in MATLAB, or
@@ -62,8 +67,8 @@ function model = pellumar_train(X, labels, varargin)
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin          fewer than two inputs
-%     pellumar:sparseData      X is sparse: training needs full(X)
-%     pellumar:badData         X is not a real double or single matrix
+%     pellumar:badData         X is not a real double or single matrix, or a
+%                              real sparse double one
 %     pellumar:nonFinite       X holds NaN or Inf (the message names the first
 %                              sample and feature holding one)
 %     pellumar:badLabels       labels of another class, or NaN (in MATLAB:
