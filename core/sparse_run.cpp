@@ -33,17 +33,19 @@ void foldScale(GroupState& s) {
     s.B = 0.0;
 }
 
-// Classifier c's average (U + B*v) / tD, every NaN the one quiet NaN.
-void writeAverage(const GroupState& s, size_t G, size_t c, size_t m, double tD, double* out) {
+// value into *out, a NaN as the one quiet NaN.
+inline void writeCanonical(double value, double* out) {
     constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
     constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000ull;
-    for (size_t k = 0; k < m; ++k) {
-        const double value = (s.U[k * G + c] + s.B * s.v[k * G + c]) / tD;
-        uint64_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        if ((bits & kMagnitude) > kInfinity) bits = kCanonicalNaN;
-        std::memcpy(out + k, &bits, sizeof bits);
-    }
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if ((bits & kMagnitude) > kInfinity) bits = kCanonicalNaN;
+    std::memcpy(out, &bits, sizeof bits);
+}
+
+// Classifier c's average (U + B*v) / tD, every NaN the one quiet NaN.
+void writeAverage(const GroupState& s, size_t G, size_t c, size_t m, double tD, double* out) {
+    for (size_t k = 0; k < m; ++k) writeCanonical((s.U[k * G + c] + s.B * s.v[k * G + c]) / tD, out + k);
 }
 
 // Two classifiers' numbers side by side. With GCC's vector extensions
@@ -164,26 +166,17 @@ void run(const SparseColumns& X, const double* const* labels, int32_t G, double 
     int32_t now = 1 % N;
     const int32_t ahead = 4;
     int32_t later = static_cast<int32_t>((1 + int64_t{ahead}) % N);
-    int32_t afterLater = static_cast<int32_t>((1 + 2 * int64_t{ahead}) % N);
     for (int32_t t = 1;; ++t) {
         const int32_t f = order[now];
         const size_t first = static_cast<size_t>(starts[f]);
         const size_t end = static_cast<size_t>(starts[f + 1]);
         {
-            // The weights and sums that a sample a few iterations ahead
-            // will read (a line or two each, scattered over M features), and
-            // then its rows and values for the next such pass.
-            const int32_t fLater = order[later];
-            const size_t at = static_cast<size_t>(starts[fLater]);
-            const size_t atEnd = static_cast<size_t>(starts[fLater + 1]);
-            for (size_t j = at; j < atEnd; ++j) {
-                const size_t k = static_cast<size_t>(rows[j]) * L;
-                prefetchLine(v + k);
-                prefetchLine(U + k);
-            }
-            const size_t after = static_cast<size_t>(starts[order[afterLater]]);
-            prefetchLine(rows + after);
-            prefetchLine(values + after);
+            // The rows and values of a sample a few iterations ahead. (Its
+            // weights are not fetched ahead: measured on the text example,
+            // that made the run slower, one classifier or eight.)
+            const size_t at = static_cast<size_t>(starts[order[later]]);
+            prefetchLine(rows + at);
+            prefetchLine(values + at);
         }
         const double tD = static_cast<double>(t);
         const double step = eta0 / std::sqrt(tD);
@@ -260,7 +253,101 @@ void run(const SparseColumns& X, const double* const* labels, int32_t G, double 
         if (t == T) break;
         if (++now == N) now = 0;
         if (++later == N) later = 0;
-        if (++afterLater == N) afterLater = 0;
+    }
+}
+
+// One classifier alone: its weight and its sum side by side, feature after
+// feature (wu[2k] = v[k], wu[2k+1] = U[k]), so that a non-zero touches one
+// line, and no lane padded. Operation for operation the run of a lane of
+// run<Index, Q>.
+template <class Index>
+void runOne(const SparseColumns& X, const double* labels, double lambda, double eta0, int32_t M,
+            int32_t N, const int32_t* order, bool bias, const int32_t* counts, int32_t countSize,
+            double* out) {
+    const Index* rows = static_cast<const Index*>(X.rows);
+    const Index* starts = static_cast<const Index*>(X.starts);
+    const double* values = X.values;
+    const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
+    int32_t c0 = 0;
+    for (; c0 < countSize && counts[c0] < 1; ++c0) std::fill(out + c0 * m, out + (c0 + 1) * m, 0.0);
+    if (c0 == countSize) return;
+    const int32_t T = counts[countSize - 1];
+    GroupState s;  // v holds the pairs; U is unused
+    s.v.assign(2 * m, 0.0);
+    double* const wu = s.v.data();
+    const size_t biasAt = 2 * static_cast<size_t>(M);
+    const int32_t ahead = 4;
+    int32_t now = 1 % N;
+    int32_t later = static_cast<int32_t>((1 + int64_t{ahead}) % N);
+    for (int32_t t = 1;; ++t) {
+        const int32_t f = order[now];
+        const size_t first = static_cast<size_t>(starts[f]);
+        const size_t end = static_cast<size_t>(starts[f + 1]);
+        {
+            // As in run<Index, Q>: the rows and values of a sample ahead.
+            const size_t at = static_cast<size_t>(starts[order[later]]);
+            prefetchLine(rows + at);
+            prefetchLine(values + at);
+        }
+        const double tD = static_cast<double>(t);
+        const double step = eta0 / std::sqrt(tD);
+        const double decay = 1.0 - step * lambda;
+        const double y = labels[f];
+        double dot = 0.0;
+        for (size_t j = first; j < end; ++j)
+            dot = dot + wu[2 * static_cast<size_t>(rows[j])] * values[j];
+        if (bias) dot = dot + wu[biasAt] * 1.0;
+        const bool below = (s.a * dot) * y < 1.0;  // false for NaN
+
+        const double aNext = s.a * decay;
+        if (aNext == 0.0) {
+            for (size_t k = 0; k < m; ++k) {
+                wu[2 * k + 1] = wu[2 * k + 1] + s.B * wu[2 * k];
+                wu[2 * k] = 0.0;
+            }
+            s.a = 1.0;
+            s.B = 0.0;
+            if (below) {
+                for (size_t j = first; j < end; ++j)
+                    wu[2 * static_cast<size_t>(rows[j])] = step * (y * values[j]);
+                if (bias) wu[biasAt] = step * (y * 1.0);
+            }
+        } else {
+            s.a = aNext;
+            if (below) {
+                const double q = step / s.a, minusY = -y, B = s.B;
+                for (size_t j = first; j < end; ++j) {
+                    double* p = wu + 2 * static_cast<size_t>(rows[j]);
+                    const double d = q * (minusY * values[j]);
+                    p[0] = p[0] - d;
+                    p[1] = p[1] + B * d;
+                }
+                if (bias) {
+                    const double d = q * (minusY * 1.0);
+                    wu[biasAt] = wu[biasAt] - d;
+                    wu[biasAt + 1] = wu[biasAt + 1] + B * d;
+                }
+            }
+        }
+        s.B = s.B + s.a;
+        const double size = std::fabs(s.a);
+        if (size < kRescaleBelow || size > kRescaleAbove) {
+            for (size_t k = 0; k < m; ++k) {
+                wu[2 * k + 1] = wu[2 * k + 1] + s.B * wu[2 * k];
+                wu[2 * k] = s.a * wu[2 * k];
+            }
+            s.a = 1.0;
+            s.B = 0.0;
+        }
+        for (; c0 < countSize && counts[c0] == t; ++c0) {
+            for (size_t k = 0; k < m; ++k) {
+                const double value = (wu[2 * k + 1] + s.B * wu[2 * k]) / tD;
+                writeCanonical(value, out + c0 * m + k);
+            }
+        }
+        if (t == T) break;
+        if (++now == N) now = 0;
+        if (++later == N) later = 0;
     }
 }
 
@@ -274,6 +361,10 @@ void runGroups(const SparseColumns& X, const double* const* labels, int32_t G, d
         const int32_t size = G - first < 8 ? G - first : 8;
         const double* const* l = labels + first;
         double* const* o = outs + first;
+        if (size == 1) {
+            runOne<Index>(X, l[0], lambda, eta0, M, N, order, bias, counts, countSize, o[0]);
+            continue;
+        }
         switch ((size + 1) / 2) {
             case 1: run<Index, 1>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
             case 2: run<Index, 2>(X, l, size, lambda, eta0, M, N, order, bias, counts, countSize, o); break;
