@@ -3,7 +3,7 @@
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
         octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
-        test-fuzz check-matlab deps clean demo-text test-text
+        test-fuzz check-matlab deps clean demo-text test-text bench-text bench-sparse-scale
 
 SHELL      := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -58,6 +58,32 @@ demo-text: octave $(TEXT_DATA)/features.txt
 	taskset -c $(TEXT_CORE) $(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave', '$(CURDIR)/toolbox', \
 	  '$(CURDIR)/examples'); text_demo('$(abspath $(TEXT_DATA))', 'out', '$(CURDIR)/$(BUILD)')"
 
+# Speed on the text data, for reading: scikit-learn's averaged SGD on the
+# same schedule and Pellumar, each pinned to one core, in alternating rounds
+# of best-of-3 fits, then Pellumar with the default threads.
+bench-text: octave $(TEXT_DATA)/features.txt
+	scripts/install-deps.sh peers
+	for round in 1 2; do \
+	  taskset -c $(TEXT_CORE) /usr/bin/python3 bench/text_sgd_bench.py --data $(TEXT_DATA); \
+	  taskset -c $(TEXT_CORE) $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); TEXT = '$(abspath $(TEXT_DATA))'; \
+	    REPEATS = 3; THREADS = 1; run('$(CURDIR)/bench/text_bench.m')"; \
+	done
+	@echo "default threads ($$(nproc)):"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); TEXT = '$(abspath $(TEXT_DATA))'; \
+	  REPEATS = 3; THREADS = $$(nproc); run('$(CURDIR)/bench/text_bench.m')"
+
+# Sparse training at scale, for reading: synthetic Zipf-distributed
+# documents of about 100 non-zeros, at growing N and M up to a million each,
+# each size in an Octave process of its own (bench/sparse_scale.m).
+bench-sparse-scale: octave
+	@echo "an empty Octave process's peak: $$($(OCTAVE) --eval "t = fileread('/proc/self/status'); \
+	  printf('%s', regexp(t, 'VmHWM:\\s*\\d+ kB', 'match', 'once'))")"
+	for size in "100000 100000" "1000000 100000" "100000 1000000" "1000000 1000000"; do set -- $$size; \
+	  for step in make train; do $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); N = $$1; M = $$2; \
+	    NNZ = 100; PASSES = 2; STEP = '$$step'; FILE = '$(CURDIR)/$(BUILD)/sparse_scale.bin'; \
+	    run('$(CURDIR)/bench/sparse_scale.m')" || exit 1; done; done
+	rm -f $(BUILD)/sparse_scale.bin
+
 # The text demo on a slice of those data, or on synthetic documents where
 # they cannot be built (no network, not root).
 test-text: octave
@@ -92,6 +118,7 @@ test-octave: octave
 	  run('$(CURDIR)/tests/orders/seed_run.m')" > $(BUILD)/seed-run-$$run.txt; done
 	test -s $(BUILD)/seed-run-1.txt && cmp $(BUILD)/seed-run-1.txt $(BUILD)/seed-run-2.txt
 	@echo "seed: two processes gave the same $$(wc -l < $(BUILD)/seed-run-1.txt) weights, bit for bit"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/toolbox', '$(CURDIR)/tests/octave'); run('$(CURDIR)/tests/octave/test_read_libsvm.m')"
 
 # 100,000 mixed calls in one Octave process: memory must stay flat, and
 # standard output must hold exactly the 10,000 sparse refusal lines.
@@ -279,7 +306,7 @@ check-matlab:
 	scripts/check-matlab-compat.sh
 
 test: check-matlab test-core test-sanitize test-tsan test-valgrind test-clang test-portable check-arm64 test-octave \
-      test-soak test-fashion check-win64 check-dist test-fuzz
+      test-soak test-fashion test-text check-win64 check-dist test-fuzz
 
 clean:
 	rm -rf $(BUILD)
