@@ -6,18 +6,15 @@ function check_finite(caller, X)
 %   would otherwise train without a word into NaN weights, or classify every
 %   sample as one class.
 
-  % One pass over the values when all is well; the search for the first bad
-  % one only on failure. A sparse matrix's implicit zeros are finite, so only
-  % its stored values are read.
+  % The search for the first bad value runs only on failure. One sum over the values: a sum with a NaN or an Inf in it is never
+  % finite, and a sum makes no temporary array (isfinite(X) would make one
+  % as large as X, and take longer than the training; find and nonzeros,
+  % on sparse data, build index lists). Finite values near realmax may
+  % overflow the sum, which the search below then clears.
   if issparse(X)
-    % Column sums: one pass over the stored values, with no index lists
-    % (find, and nonzeros with it, builds two, and abs copies the matrix:
-    % each costs more than a training). A sum with a NaN or an Inf in it is
-    % never finite; finite values near realmax may overflow one, which the
-    % search below then clears.
-    ok = all(isfinite(full(sum(X, 1))));
+    ok = isfinite(full(sum(sum(X, 1))));
   else
-    ok = all(isfinite(X(:)));
+    ok = isfinite(sum(X(:), 'double'));
   end
   if ok
     return
@@ -34,6 +31,9 @@ function check_finite(caller, X)
     value = values(k);
   else
     k = find(~isfinite(X(:)), 1);
+    if isempty(k)
+      return
+    end
     [feature, sample] = ind2sub(size(X), k);
     value = X(k);
   end
