@@ -10,6 +10,7 @@
 
 #include "ieee_modes.h"
 #include "path_trial.h"
+#include "prefetch.h"
 
 namespace pellumar {
 
@@ -130,13 +131,15 @@ void iterateStaged(VectorPath path, const float* X, const double* y, double lamb
     AlignedWeights w(m);
     AlignedWeights wbar(m);
     const size_t stored = m - (bias ? 1 : 0);
-    // About 64 KiB of converted columns, between 4 and 256 of them.
+    // About 256 KiB of converted columns (they stay in the second-level
+    // cache for their turn), between 4 and 1024 of them.
     const size_t columnBytes = 8 * (stored > 0 ? stored : 1);
-    const size_t block = std::max<size_t>(4, std::min<size_t>(256, 65536 / columnBytes));
+    const size_t block = std::max<size_t>(4, std::min<size_t>(1024, 262144 / columnBytes));
     std::vector<double> columns(block * stored), labels(block);
     std::vector<int32_t> positions(block);
     for (size_t j = 0; j < block; ++j) positions[j] = static_cast<int32_t>(j);
     int32_t now = 1 % N;  // position in the order of iteration t
+    int32_t ahead = 3 % N;  // the column fetched while now's is converted
     for (int32_t t = 1;;) {
         int32_t last = at.counts[c];
         if (int64_t{last} - t + 1 > static_cast<int64_t>(block))
@@ -145,6 +148,10 @@ void iterateStaged(VectorPath path, const float* X, const double* y, double lamb
         for (int32_t j = 0; j < count; ++j) {
             const int32_t f = order[now];
             const float* from = X + static_cast<ptrdiff_t>(f) * static_cast<ptrdiff_t>(stored);
+            const float* coming =
+                X + static_cast<ptrdiff_t>(order[ahead]) * static_cast<ptrdiff_t>(stored);
+            for (size_t k = 0; k < stored; k += 16) prefetchLine(coming + k);
+            if (++ahead == N) ahead = 0;
             double* to = columns.data() + static_cast<size_t>(j) * stored;
             for (size_t k = 0; k < stored; ++k) to[k] = static_cast<double>(from[k]);
             labels[j] = y[f];
