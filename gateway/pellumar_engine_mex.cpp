@@ -59,9 +59,11 @@ bool isRealDenseDouble(const mxArray* a) {
     return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a);
 }
 
-// A whole number from lowest up to, not including, limit (NaN is not).
+// A whole number from lowest up to, not including, limit (NaN is not). The
+// comparisons are the quiet ones: the caller's thread may trap on the
+// invalid operation that an ordinary < or >= raises for a NaN.
 bool isWhole(double v, double lowest, double limit) {
-    return v >= lowest && v < limit && v == std::floor(v);
+    return std::isgreaterequal(v, lowest) && std::isless(v, limit) && v == std::floor(v);
 }
 
 const double* doubles(const mxArray* a, const char* what) {
