@@ -183,6 +183,9 @@ struct EngineProblem {
     static constexpr int32_t M = 5, N = 90, K = 3, R = 3, C = 2;
     std::vector<double> X, classOf, positives = {1, 2, 3}, foldOf;
     std::vector<float> Xf;
+    // The same values with a third of them made zero, as sparse columns.
+    std::vector<double> values;
+    std::vector<int> rows, starts{0};
     // Each column: fold left out (0: none), lambda, eta0, seed.
     std::vector<double> runs = {0, 1e-3, 0.5, 42,
                                 2, 1e-4, 1.0, 7,
@@ -196,6 +199,14 @@ struct EngineProblem {
             Xf[k] = static_cast<float>(X[k]);
         }
         for (int32_t f = 0; f < N; ++f) {
+            for (int32_t k = 0; k < M; ++k)
+                if ((f + 2 * k) % 3 != 0) {
+                    rows.push_back(k);
+                    values.push_back(X[static_cast<size_t>(f) * M + k]);
+                }
+            starts.push_back(static_cast<int>(values.size()));
+        }
+        for (int32_t f = 0; f < N; ++f) {
             const double* x = &X[static_cast<size_t>(f) * M];
             classOf[f] = x[0] > x[1] ? (x[0] > x[2] ? 1 : 3) : (x[1] > x[2] ? 2 : 3);
             foldOf[f] = 1 + f % 3;
@@ -206,13 +217,24 @@ struct EngineProblem {
 // The engine's output computed by the core in this process, laid out as the
 // engine documents it: run r, classifier k, checkpoint c in column
 // c + C*(k + K*r).
-std::vector<double> engineByCore(const EngineProblem& p, bool single) {
+enum DataKind { DOUBLE_DATA, SINGLE_DATA, SPARSE_DATA };
+
+std::vector<double> engineByCore(const EngineProblem& p, DataKind kind) {
     using P = EngineProblem;
     pellumar::DataMatrix data;
-    if (single)
+    const std::vector<uint32_t> rows(p.rows.begin(), p.rows.end()),
+        starts(p.starts.begin(), p.starts.end());
+    if (kind == SINGLE_DATA)
         data.floats = p.Xf.data();
     else
         data.doubles = p.X.data();
+    if (kind == SPARSE_DATA) {
+        data.isSparse = true;
+        data.sparse.values = p.values.data();
+        data.sparse.rows = rows.data();
+        data.sparse.starts = starts.data();
+        data.sparse.indexBytes = 4;
+    }
     data.M = P::M;
     data.N = P::N;
     data.bias = true;
@@ -248,10 +270,13 @@ std::vector<double> engineByCore(const EngineProblem& p, bool single) {
 }
 
 standin::CallResult callEngine(const standin::LoadedModule& engine, const EngineProblem& p,
-                               bool single, double threads) {
+                               DataKind kind, double threads) {
     using P = EngineProblem;
     Inputs in;
-    if (single) {
+    if (kind == SPARSE_DATA) {
+        in.arrays.push_back(standin::makeSparseColumns(P::M, P::N, p.starts.data(), p.rows.data(),
+                                                       p.values.data()));
+    } else if (kind == SINGLE_DATA) {
         mxArray* X = standin::makeArray(mxSINGLE_CLASS, P::M, P::N, false);
         std::memcpy(standin::dataOf(X), p.Xf.data(), p.Xf.size() * sizeof(float));
         in.arrays.push_back(X);
@@ -283,11 +308,13 @@ std::string hashOf(const std::vector<double>& values) {
 
 void checkEngine(const standin::LoadedModule& engine) {
     const EngineProblem p;
-    for (bool single : {false, true}) {
-        const std::vector<double> want = engineByCore(p, single);
-        const char* data = single ? "single data" : "double data";
+    for (DataKind kind : {DOUBLE_DATA, SINGLE_DATA, SPARSE_DATA}) {
+        const std::vector<double> want = engineByCore(p, kind);
+        const char* data = kind == SINGLE_DATA   ? "single data"
+                           : kind == SPARSE_DATA ? "sparse data"
+                                                 : "double data";
         for (int threads : {1, 2}) {
-            const std::vector<double> got = result(callEngine(engine, p, single, threads));
+            const std::vector<double> got = result(callEngine(engine, p, kind, threads));
             const std::string what = std::string("engine, ") + data + ", " +
                                      std::to_string(threads) +
                                      (threads == 1 ? " thread" : " threads");
@@ -308,22 +335,23 @@ void checkEngine(const standin::LoadedModule& engine) {
     std::printf("engine bits, order of 1000 samples, seed 2^53 - 1: %s\n", hashOf(order).c_str());
 
     // A refusal raised through the host's error call.
-    const standin::CallResult refused = callEngine(engine, p, false, 0);
+    const standin::CallResult refused = callEngine(engine, p, DOUBLE_DATA, 0);
     check(refused.failed && refused.errorId == "pellumar:engineCall" &&
               refused.outputs[0] == nullptr,
           "engine: 0 threads refused, got id \"" + refused.errorId + "\"");
 
 #ifdef CHECK_CALLER_MODES
-    // Two threads started from a caller in each environment: the default
+    // Two threads started from a caller in each environment, on the sparse
+    // run (the dense one is checked so through the module above): the default
     // bits, no trap, the caller's modes given back.
     catchTraps();
-    const std::vector<double> want1 = engineByCore(p, false);
+    const std::vector<double> want1 = engineByCore(p, SPARSE_DATA);
     for (const ieee::Modes& modes : ieee::environments()) {
         const std::string what = "engine on 2 threads under " + ieee::describe(modes);
         trapped = 0;
         ieee::set(modes);
         const ieee::Modes before = ieee::current();
-        const std::vector<double> got = result(callEngine(engine, p, false, 2));
+        const std::vector<double> got = result(callEngine(engine, p, SPARSE_DATA, 2));
         const ieee::Modes after = ieee::current();
         ieee::set(ieee::Modes{});
         check(!trapped, what + ": no trap");
