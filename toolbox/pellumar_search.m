@@ -55,6 +55,8 @@ function result = pellumar_search(X, labels, varargin)
 
 %   Errors (identifier: cause): those of pellumar_train, and
 %     pellumar:tooFewSamples   a class has fewer samples than there are folds
+%   A setting whose weights overflow (pellumar:diverged in pellumar_train)
+%   scores accuracy 0 on its folds.
 %
 %   Example
 %     X = [randn(2, 100) + 1.5, randn(2, 100) - 1.5];
@@ -84,6 +86,11 @@ function result = pellumar_search(X, labels, varargin)
   end
   opts = check_seed_threads('pellumar_search', opts);
 
+  for name = {'Lambda', 'Passes', 'Eta0'}
+    if ~isvector(opts.(name{1}))
+      error('pellumar:badOption', 'pellumar_search: ''%s'' must be a vector of values to try', name{1});
+    end
+  end
   folds = double(opts.Folds);
   [lambda, passes, eta0] = ndgrid(double(opts.Lambda), double(opts.Passes), double(opts.Eta0));
   count = numel(lambda);
@@ -93,6 +100,10 @@ function result = pellumar_search(X, labels, varargin)
                                       opts.Seed);
   samples = numel(index);
   fewest = min(samples - accumarray(foldOf(:), 1));
+  if max(double(opts.Passes)) * samples >= 2^31
+    error('pellumar:tooManyIterations', ['pellumar_search: Passes %g over %d samples make more ' ...
+          'than 2^31 - 1 iterations'], max(double(opts.Passes)), samples);
+  end
   if floor(min(double(opts.Passes)) * fewest) < 1
     error('pellumar:noIterations', ['pellumar_search: Passes %g over the %d samples of a fold''s ' ...
           'training part make no iteration'], min(double(opts.Passes)), fewest);
@@ -111,22 +122,20 @@ function result = pellumar_search(X, labels, varargin)
   % Each fold's accuracy for every setting. The settings that differ only in
   % Passes are checkpoints of one run, so a fold costs one run per (Lambda,
   % Eta0) pair, of max(Passes) passes. Without standardisation every fold
-  % reads X itself, and one engine call trains them all; with it, each fold
-  % trains and tests on X standardised by its training part's statistics.
+  % reads the columns of X itself; with it, each fold trains and tests on X
+  % standardised by its training part's statistics.
   start = tic;
   job = struct('X', X, 'index', index, 'classes', numel(classes), 'foldOf', foldOf, ...
                'seeds', seeds, 'lambda', double(opts.Lambda), 'passes', double(opts.Passes), ...
                'eta0', double(opts.Eta0), 'bias', opts.Bias, 'standardize', opts.Standardize, ...
                'threads', opts.Threads);
-  if opts.Parallel || opts.Standardize
-    accuracy = zeros(count, folds);
-    % The simplest form parfor knows: the loop index f slices the output;
-    % job is only read, whole, so it is a broadcast variable.
-    parfor (f = 1:folds, workers)
-      accuracy(:, f) = foldAccuracies(job, f);
-    end
-  else
-    accuracy = foldAccuracies(job, 1:folds);
+  % One fold at a time, each one engine call for all its trainings, so
+  % that only one fold's weights are held at once. The simplest form parfor
+  % knows: the loop index f slices the output; job is only read, whole, so
+  % it is a broadcast variable.
+  accuracy = zeros(count, folds);
+  parfor (f = 1:folds, workers)
+    accuracy(:, f) = foldAccuracies(job, f);
   end
   seconds = toc(start);
 
@@ -200,7 +209,8 @@ end
 function accuracy = foldAccuracies(job, testFolds)
   % The accuracy of every setting on each fold in testFolds (a count-by-
   % numel(testFolds) matrix), each trained on the other folds alone, its
-  % standardisation included, and tested on its own fold.
+  % standardisation included, and tested on its own fold. The callers give
+  % one fold.
   [lambda, eta0] = ndgrid(job.lambda, job.eta0);
   pairs = numel(lambda);
   checkpoints = sort(job.passes);
@@ -250,7 +260,9 @@ function accuracy = foldAccuracies(job, testFolds)
         else
           [~, chosen] = max(scores, [], 1);
         end
-        accuracy(l, c, e, i) = mean(chosen == expected);
+        % Weights that overflowed (Eta0 * Lambda too large, as pellumar_train
+        % reports) classify nothing.
+        accuracy(l, c, e, i) = mean(chosen == expected) * all(isfinite(weights(:)));
       end
     end
   end

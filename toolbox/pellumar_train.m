@@ -82,6 +82,9 @@ function model = pellumar_train(X, labels, varargin)
 %     pellumar:badOption       an option value that is not a finite number in
 %                              range (or true/false), or options not in pairs
 %     pellumar:noIterations    Passes * N < 1: T would be 0, an untrained model
+%     pellumar:tooManyIterations  Passes * N is 2^31 or more
+%     pellumar:diverged        the weights overflowed: Eta0 * Lambda so large
+%                              that the steps grow them (use smaller values)
 %   and the errors of Pellumar itself (help Pellumar).
 %
 %   Example
@@ -109,6 +112,10 @@ function model = pellumar_train(X, labels, varargin)
 
   samples = size(X, 2);
   T = floor(double(opts.Passes) * samples);
+  if T >= 2^31
+    error('pellumar:tooManyIterations', ['pellumar_train: Passes %g over %d samples make %g ' ...
+          'iterations; at most 2^31 - 1 are supported'], double(opts.Passes), samples, T);
+  end
   if T < 1
     error('pellumar:noIterations', ...
           ['pellumar_train: Passes %g over %d samples make no iteration (T = floor(Passes * N) ' ...
@@ -141,6 +148,14 @@ function model = pellumar_train(X, labels, varargin)
   end
   W = pellumar_engine(X, index, positive, [], [0; double(opts.Lambda); double(opts.Eta0); seed], ...
                       T, opts.Bias, default_threads(opts.Threads));
+  % Steps with Eta0 * Lambda / sqrt(t) above 2 make the weights grow in
+  % magnitude each iteration, until they overflow: a model of NaN and Inf
+  % would classify every sample as one class without a word.
+  if ~all(isfinite(W(:)))
+    error('pellumar:diverged', ['pellumar_train: the weights overflowed (Lambda %g with Eta0 %g ' ...
+          'makes steps that grow them): use a smaller Lambda or Eta0'], double(opts.Lambda), ...
+          double(opts.Eta0));
+  end
 
   % Braces keep a cell array of classes one field, not a struct array.
   model = struct('W', W, 'Classes', {classes}, 'Bias', opts.Bias, ...

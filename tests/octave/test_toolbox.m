@@ -95,6 +95,10 @@ slips = {
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Threads', 0}
   'pellumar:badOption',       @pellumar_order,   {3, -1}
   'pellumar:badOption',       @pellumar_order,   {2^31, 0}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Lambda', [1e-3 1e-2; 1e-1 1]}
+  'pellumar:badLabels',       @pellumar_train,   {X, reshape(side, 2, [])}
+  'pellumar:tooManyIterations', @pellumar_train, {X, side, 'Passes', 2^31 / N}
+  'pellumar:diverged',        @pellumar_train,   {X, side, 'Lambda', 1000}
   'pellumar:badLabels',       @pellumar_train,   {X, repmat('a', 1, N)}
   'pellumar:badLabels',       @pellumar_train,   {X, [NaN, ones(1, N - 1)]}
   'pellumar:samplesAsRows',   @pellumar_train,   {X', side}
@@ -178,6 +182,8 @@ Xsparse = sparse(Xn .* (abs(Xn) > 1));  % a third of the values zero
 sparseModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Passes', 4);
 denseModel = pellumar_train(full(Xsparse), labels, 'Seed', 8, 'Passes', 4);
 scaledModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Standardize', true);
+far = [1e6 + 0.01 * randn(1, 105); Xn(1, :)];  % a feature far from 0 with a small spread
+farModel = pellumar_train(sparse(far), labels, 'Seed', 8, 'Standardize', true);
 repeats = {
   'rand(''state'') repeats a training',         isequal(bits(a.W), bits(b.W)) && a.Seed == b.Seed
   'another state, another seed and model',      other.Seed ~= a.Seed && ~isequal(bits(other.W), bits(a.W))
@@ -194,6 +200,7 @@ repeats = {
   'sparse X trains as full(X), to rounding',    max(abs(sparseModel.W(:) - denseModel.W(:))) <= ...
                                                   1e-11 * max(abs(denseModel.W(:))) && ...
                                                   ~isequal(bits(sparseModel.W), bits(denseModel.W))
+  'sparse scale: the deviation, far from 0 too', abs(farModel.Scale(1) / std(far(1, :)) - 1) < 1e-6
   'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
                                                   isequal(pellumar_predict(scaledModel, Xsparse), ...
                                                           pellumar_predict(scaledModel, full(Xsparse)))

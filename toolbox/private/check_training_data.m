@@ -34,6 +34,9 @@ function [classes, index] = check_training_data(caller, X, labels)
     error('pellumar:badLabels', '%s: labels must not be undefined or missing', caller);
   end
   [features, samples] = size(X);
+  if ~isvector(labels) && ~isempty(labels)
+    error('pellumar:badLabels', '%s: labels must be a vector, one label per sample', caller);
+  end
   if numel(labels) ~= samples
     if numel(labels) == features
       error('pellumar:samplesAsRows', ...

@@ -25,10 +25,16 @@ function [centre, scale, constant] = feature_statistics(X)
   if issparse(X)
     % Sparse data are scaled without centring (standardize_data): the
     % centre is 0, and the spread comes from the stored values alone.
-    samples = size(X, 2);
-    centre = zeros(size(X, 1), 1);
+    % The squares are taken about the mean (sum(x.^2) - N*mu^2 would
+    % cancel for a feature far from 0): the stored values' deviations, and
+    % the zeros' mu^2 each.
+    [features, samples] = size(X);
+    centre = zeros(features, 1);
     mu = full(sum(X, 2)) / samples;
-    scale = sqrt(max(full(sum(X .^ 2, 2)) - samples * mu .^ 2, 0) / max(samples - 1, 1));
+    [row, ~, value] = find(X);
+    squares = accumarray(row, (value - mu(row)) .^ 2, [features 1]);
+    absent = samples - accumarray(row, 1, [features 1]);
+    scale = sqrt((squares + absent .* mu .^ 2) / max(samples - 1, 1));
   else
     centre = full(mean(X, 2));
     scale = full(std(X, 0, 2));

@@ -61,8 +61,8 @@ function [id, what] = line_problem(line, limit)
     if ~isempty(what)
       return
     end
-    if ~(index >= 1 && index == fix(index) && index <= flintmax)
-      what = sprintf('index %s is not a positive whole number', token(1:colon - 1));
+    if ~(index >= 1 && index == fix(index) && index < 2^31)
+      what = sprintf('index %s is not a whole number from 1 to 2^31 - 1', token(1:colon - 1));
       return
     end
     if index <= previous
