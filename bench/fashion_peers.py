@@ -9,8 +9,12 @@ examples/fashion_settings.txt; and one random order of the training images,
 visited in every pass, as Pellumar visits its one order. The images are put
 into that order once, before any fit, and each fit reads them as they lie
 (shuffle=False), not reshuffled every pass as scikit-learn does by default.
-LinearSVC (hinge loss, C = 1, the same bias row, no intercept, on the same
-reordered images) takes minutes and runs only with --peers all.
+The ten classifiers train --jobs at a time (n_jobs), by default as many as
+the demo's pellumar_train trains at once in Octave: the processors this
+process may run on (nproc), or OMP_NUM_THREADS when it is set. LinearSVC
+(hinge loss, C = 1, the same bias row, no intercept, on the same reordered
+images, one classifier at a time) takes minutes and runs only with --peers
+all.
 
 Prints the demo's table and, with --out FILE, writes "method passes lambda
 accuracy seconds" lines that the demo's picture puts beside its own points
@@ -80,6 +84,15 @@ def evaluate(model, Xtrain, ytrain, Xtest, ytest):
     return float(np.mean(predicted == ytest)), seconds, per_class
 
 
+def default_jobs():
+    """What nproc says, as Octave's nproc() does: OMP_NUM_THREADS when set,
+    else the processors this process may run on."""
+    try:
+        return max(1, int(os.environ["OMP_NUM_THREADS"]))
+    except (KeyError, ValueError):
+        return len(os.sched_getaffinity(0))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--data", default="/usr/share/datasets/fashion-mnist")
@@ -88,6 +101,8 @@ def main():
     parser.add_argument("--test", type=int, default=None)
     parser.add_argument("--out")
     parser.add_argument("--seed", type=int, default=1, help="of the one order of the images")
+    parser.add_argument("--jobs", type=int, default=default_jobs(),
+                        help="classifiers trained at once (default: nproc)")
     args = parser.parse_args()
 
     Xtrain, ytrain = load_split(args.data, "train", args.train)
@@ -106,15 +121,16 @@ def main():
     for passes, lam in read_settings():
         model = SGDClassifier(loss="hinge", penalty="l2", alpha=lam, average=True,
                               fit_intercept=False, learning_rate="invscaling", eta0=1.0,
-                              power_t=0.5, max_iter=passes, tol=None, shuffle=False)
+                              power_t=0.5, max_iter=passes, tol=None, shuffle=False,
+                              n_jobs=args.jobs)
         runs.append(("sgd", passes, lam) + evaluate(model, Xtrain, ytrain, Xtest, ytest))
     if args.peers == "all":
         model = LinearSVC(loss="hinge", C=1.0, fit_intercept=False, dual=True)
         runs.append(("linearsvc", 0, 1.0) + evaluate(model, Xtrain, ytrain, Xtest, ytest))
 
     print("scikit-learn SGDClassifier(loss='hinge', average=True, learning_rate='invscaling', "
-          "eta0=1, power_t=0.5, fit_intercept=False, shuffle=False) on one random order of "
-          f"the images (seed {args.seed})" +
+          f"eta0=1, power_t=0.5, fit_intercept=False, shuffle=False, n_jobs={args.jobs}) on one "
+          f"random order of the images (seed {args.seed})" +
           (" and LinearSVC(loss='hinge', C=1, fit_intercept=False)" if args.peers == "all" else ""))
     print(f"\n{'method':>10} {'passes':>7}  {'lambda':>8}  {'accuracy':>9}  {'time (s)':>9}")
     for method, passes, lam, accuracy, seconds, _ in runs:
