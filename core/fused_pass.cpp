@@ -18,7 +18,24 @@
 #include <arm_neon.h>
 #endif
 
+#ifndef PELLUMAR_BIAS_KERNELS
+#define PELLUMAR_BIAS_KERNELS 0
+#endif
+
 namespace pellumar {
+
+// The register kernels for runs with the bias feature (register_run.h),
+// compiled in fused_pass_bias.cpp.
+bool registersPortableBias(RunState& r, int32_t tFirst, int32_t tLast);
+#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
+bool registersSse2Bias(RunState& r, int32_t tFirst, int32_t tLast);
+__attribute__((target("avx2"))) bool registersAvx2Bias(RunState& r, int32_t tFirst,
+                                                        int32_t tLast);
+__attribute__((target("avx512f,avx512vl"))) bool registersAvx512Bias(RunState& r, int32_t tFirst,
+                                                                    int32_t tLast);
+#elif defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__aarch64__)
+bool registersNeonBias(RunState& r, int32_t tFirst, int32_t tLast);
+#endif
 
 namespace {
 
@@ -303,12 +320,24 @@ constexpr RegisterLimits kPortableLimits = {8, 8};
 #define NOINLINE
 #endif
 
+#if PELLUMAR_BIAS_KERNELS
+}  // namespace
+// The kernels with the bias feature, compiled in fused_pass_bias.cpp (this
+// file again, with PELLUMAR_BIAS_KERNELS set) so that the two halves of the
+// register kernels compile side by side.
+bool registersPortableBias(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<1, 1, true, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
+}
+namespace {
+#else
 NOINLINE bool registersPortable(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegisters<1, 1, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
+    return r.bias ? registersPortableBias(r, tFirst, tLast)
+                  : runInRegistersWith<1, 1, false, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
 }
 void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
     if (!registersPortable(r, tFirst, tLast)) iterate<PortablePass>(r, tFirst, tLast);
 }
+#endif
 
 #if defined(PELLUMAR_LANES) && defined(__x86_64__)
 #define PELLUMAR_X86_LANES 1
@@ -320,12 +349,21 @@ struct Sse2Steps {
         PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT2);
     }
 };
+#if PELLUMAR_BIAS_KERNELS
+}  // namespace
+bool registersSse2Bias(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<2, 2, true, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
+}
+namespace {
+#else
 NOINLINE bool registersSse2(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegisters<2, 2, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
+    return r.bias ? registersSse2Bias(r, tFirst, tLast)
+                  : runInRegistersWith<2, 2, false, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
 }
 void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
     if (!registersSse2(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
+#endif
 
 struct Avx2Steps {
     __attribute__((target("avx2"))) static void fill(StepBlock& b, int32_t tFirst, int count,
@@ -334,13 +372,23 @@ struct Avx2Steps {
         PELLUMAR_FILL_STEPS(4, PELLUMAR_SQRT4);
     }
 };
+#if PELLUMAR_BIAS_KERNELS
+}  // namespace
+__attribute__((target("avx2"))) bool registersAvx2Bias(RunState& r, int32_t tFirst,
+                                                        int32_t tLast) {
+    return runInRegistersWith<4, 4, true, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
+}
+namespace {
+#else
 __attribute__((target("avx2"))) NOINLINE bool registersAvx2(RunState& r, int32_t tFirst,
                                                               int32_t tLast) {
-    return runInRegisters<4, 4, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
+    return r.bias ? registersAvx2Bias(r, tFirst, tLast)
+                  : runInRegistersWith<4, 4, false, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
 }
 __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, int32_t tLast) {
     if (!registersAvx2(r, tFirst, tLast)) iterate<VectorPass<4>>(r, tFirst, tLast);
 }
+#endif
 
 // AVX-512 with its 256-bit forms too (AVX512VL): four lanes in any of 32
 // registers, which hold a short column's weights and average where AVX2's 16
@@ -354,15 +402,26 @@ struct Avx512Steps {
         PELLUMAR_FILL_STEPS(8, PELLUMAR_SQRT8);
     }
 };
+#if PELLUMAR_BIAS_KERNELS
+}  // namespace
+__attribute__((target("avx512f,avx512vl"))) bool registersAvx512Bias(RunState& r, int32_t tFirst,
+                                                                    int32_t tLast) {
+    return runInRegistersWith<4, 8, true, Avx512Steps>(r, tFirst, tLast, kAvx512Limits);
+}
+namespace {
+#else
 __attribute__((target("avx512f,avx512vl"))) NOINLINE bool registersAvx512(RunState& r,
                                                                           int32_t tFirst,
                                                                           int32_t tLast) {
-    return runInRegisters<4, 8, Avx512Steps>(r, tFirst, tLast, kAvx512Limits);
+    return r.bias ? registersAvx512Bias(r, tFirst, tLast)
+                  : runInRegistersWith<4, 8, false, Avx512Steps>(r, tFirst, tLast,
+                                                                 kAvx512Limits);
 }
 __attribute__((target("avx512f"))) void iterateAvx512(RunState& r, int32_t tFirst,
                                                       int32_t tLast) {
     if (!registersAvx512(r, tFirst, tLast)) iterate<VectorPass<8>>(r, tFirst, tLast);
 }
+#endif
 #elif defined(PELLUMAR_LANES)
 #define PELLUMAR_ARM_LANES 1
 constexpr RegisterLimits kNeonLimits = {16, 16};
@@ -373,14 +432,24 @@ struct NeonSteps {
         PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT_NEON);
     }
 };
+#if PELLUMAR_BIAS_KERNELS
+}  // namespace
+bool registersNeonBias(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<2, 2, true, NeonSteps>(r, tFirst, tLast, kNeonLimits);
+}
+namespace {
+#else
 NOINLINE bool registersNeon(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegisters<2, 2, NeonSteps>(r, tFirst, tLast, kNeonLimits);
+    return r.bias ? registersNeonBias(r, tFirst, tLast)
+                  : runInRegistersWith<2, 2, false, NeonSteps>(r, tFirst, tLast, kNeonLimits);
 }
 void iterateNeon(RunState& r, int32_t tFirst, int32_t tLast) {
     if (!registersNeon(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 #endif
+#endif
 
+#if !PELLUMAR_BIAS_KERNELS
 // The paths of this build, narrowest first.
 constexpr VectorPath kBuilt[] = {
     VectorPath::Portable,
@@ -390,7 +459,10 @@ constexpr VectorPath kBuilt[] = {
     VectorPath::Neon,
 #endif
 };
+#endif  // !PELLUMAR_BIAS_KERNELS
 }  // namespace
+
+#if !PELLUMAR_BIAS_KERNELS
 
 VectorPaths vectorPathsBuilt() { return VectorPaths{std::begin(kBuilt), std::end(kBuilt)}; }
 
@@ -459,5 +531,7 @@ void runIterations(VectorPath path, RunState& run, int32_t tFirst, int32_t tLast
         default: return iteratePortable(run, tFirst, tLast);
     }
 }
+
+#endif  // !PELLUMAR_BIAS_KERNELS
 
 }  // namespace pellumar

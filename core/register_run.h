@@ -279,13 +279,6 @@ ALWAYS_INLINE bool runInRegistersWith(RunState& r, int32_t tFirst, int32_t tLast
                                                      tFirst, tLast);
 }
 
-template <int InOrderW, int CertifiedW, class Steps>
-ALWAYS_INLINE bool runInRegisters(RunState& r, int32_t tFirst, int32_t tLast,
-                                  RegisterLimits limits) {
-    return r.bias ? runInRegistersWith<InOrderW, CertifiedW, true, Steps>(r, tFirst, tLast, limits)
-                  : runInRegistersWith<InOrderW, CertifiedW, false, Steps>(r, tFirst, tLast,
-                                                                           limits);
-}
 
 }  // namespace
 }  // namespace pellumar
