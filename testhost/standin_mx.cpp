@@ -118,8 +118,8 @@ bool mxIsSparse(const mxArray* a) { return a->sparse; }
 bool mxIsDouble(const mxArray* a) { return a->cls == mxDOUBLE_CLASS; }
 bool mxIsSingle(const mxArray* a) { return a->cls == mxSINGLE_CLASS; }
 void* mxGetData(const mxArray* a) { return a->real; }
-mwIndex* mxGetIr(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->ir.data()) : nullptr; }
-mwIndex* mxGetJc(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->jc.data()) : nullptr; }
+mwIndex* mxGetIr_700(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->ir.data()) : nullptr; }
+mwIndex* mxGetJc_700(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->jc.data()) : nullptr; }
 bool mxIsComplex(const mxArray* a) { return a->complex; }
 bool mxIsLogical(const mxArray* a) { return a->cls == mxLOGICAL_CLASS; }
 bool mxIsNumeric(const mxArray* a) {

@@ -38,8 +38,8 @@ STANDIN_MX_API bool mxIsSparse(const mxArray* a);
 STANDIN_MX_API bool mxIsDouble(const mxArray* a);
 STANDIN_MX_API bool mxIsSingle(const mxArray* a);
 STANDIN_MX_API void* mxGetData(const mxArray* a);
-STANDIN_MX_API mwIndex* mxGetIr(const mxArray* a);
-STANDIN_MX_API mwIndex* mxGetJc(const mxArray* a);
+STANDIN_MX_API mwIndex* mxGetIr_700(const mxArray* a);
+STANDIN_MX_API mwIndex* mxGetJc_700(const mxArray* a);
 STANDIN_MX_API bool mxIsComplex(const mxArray* a);
 STANDIN_MX_API bool mxIsNumeric(const mxArray* a);
 STANDIN_MX_API bool mxIsLogical(const mxArray* a);
@@ -56,5 +56,9 @@ STANDIN_MX_API void mxDestroyArray(mxArray* a);
 #endif
 
 #define mxCreateDoubleMatrix mxCreateDoubleMatrix_700
+/* A sparse matrix's row indices and column starts as 32-bit mwIndex: the
+ * compatible API's own entries, as the host's matrix.h binds them. */
+#define mxGetIr mxGetIr_700
+#define mxGetJc mxGetJc_700
 
 #endif
