@@ -115,7 +115,7 @@ test-octave: octave
 	  run('$(CURDIR)/tests/orders/write_orders.m')"
 	/usr/bin/python3 tests/orders/reference_order.py $(BUILD)/orders.txt
 	for run in 1 2; do $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); \
-	  run('$(CURDIR)/tests/orders/seed_run.m')" > $(BUILD)/seed-run-$$run.txt; done
+	  run('$(CURDIR)/tests/orders/seed_run.m')" > $(BUILD)/seed-run-$$run.txt || exit 1; done
 	test -s $(BUILD)/seed-run-1.txt && cmp $(BUILD)/seed-run-1.txt $(BUILD)/seed-run-2.txt
 	@echo "seed: two processes gave the same $$(wc -l < $(BUILD)/seed-run-1.txt) weights, bit for bit"
 	$(OCTAVE) --eval "addpath('$(CURDIR)/toolbox', '$(CURDIR)/tests/octave'); run('$(CURDIR)/tests/octave/test_read_libsvm.m')"
