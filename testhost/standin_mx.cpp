@@ -87,11 +87,10 @@ mxArray* makeDouble(size_t m, size_t n, const double* values) {
 mxArray* makeSparse(size_t m, size_t n, const double* nonzeros, size_t count) {
     mxArray* a = allocate(mxDOUBLE_CLASS, m, n, true, false, count);
     if (count > 0) std::memcpy(a->real, nonzeros, count * sizeof(double));
-    // Every value in row 0 of the last column: a shape, not a matrix anyone
-    // reads (the module refuses sparse data).
-    a->ir.assign(count, 0);
-    a->jc.assign(n + 1, 0);
-    if (n > 0) a->jc[n] = static_cast<mwIndex>(count);
+    // No row indices or column starts: only the values, for the module,
+    // which refuses sparse data (the shapes tried are as large as a host
+    // holds, and no list of columns is made for them). makeSparseColumns()
+    // makes whole sparse matrices.
     return a;
 }
 
