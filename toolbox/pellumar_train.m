@@ -12,7 +12,8 @@ function model = pellumar_train(X, labels, varargin)
 %             doubles they convert to, without a copy: the model is that of
 %             double(X). Sparse data train in time proportional to their
 %             non-zeros, never made dense, by a run of their own order that
-%             agrees with the dense run to rounding (doc/SPARSE.md).
+%             agrees with the dense run to rounding (doc/SPARSE.md), except
+%             with 'Standardize', which does not centre sparse data.
 %     LABELS  one label per sample: numeric, logical, a cell array of
 %             character vectors, or in MATLAB categorical or string, with two
 %             or more distinct values.
