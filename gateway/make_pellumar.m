@@ -71,7 +71,8 @@ function make_pellumar(outdir)
     % mkoctfile reads its compiler flags from the environment.
     base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
     old = getenv('CXXFLAGS');
-    flags = [base ' -std=c++14 -O2 -ffp-contract=off -fno-fast-math'];
+    % -O3: built at -O2, the sparse run took 1.6x as long on text data.
+    flags = [base ' -std=c++14 -O3 -ffp-contract=off -fno-fast-math'];
     threadOption = {};
     if threads
       flags = [flags ' -pthread'];
@@ -96,9 +97,10 @@ function make_pellumar(outdir)
       flags = {'COMPFLAGS=$COMPFLAGS /std:c++14 /fp:precise'};
     elseif threads
       flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math -pthread', ...
-               'LDFLAGS=$LDFLAGS -pthread'};
+               'CXXOPTIMFLAGS=-O3 -DNDEBUG', 'LDFLAGS=$LDFLAGS -pthread'};
     else
-      flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math'};
+      flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math', ...
+               'CXXOPTIMFLAGS=-O3 -DNDEBUG'};
     end
     mex('-c', '-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', objdir, ...
         coreSources{:});

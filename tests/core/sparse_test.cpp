@@ -232,3 +232,55 @@ TEST(SparseRun, NonFiniteValuesGiveCanonicalNaNsAndNothingWorse) {
     }
     EXPECT_GT(nans, 0u);
 }
+
+// Groups of every size the engine forms, from one classifier to more than a
+// group holds: each classifier gets the bits of the documented order with
+// its own labels, whatever it ran beside (and on data with non-finite
+// values, where some lanes turn NaN).
+TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
+    struct GroupCase {
+        const char* what;
+        int32_t M, N;
+        double density;
+        bool bias, nonFinite;
+        double passes, lambda, eta0;
+    };
+    const GroupCase cases[] = {
+        {"one percent, many empty", 500, 400, 0.01, false, false, 3, 1e-5, 2.0},
+        {"scale folded back often", 30, 200, 0.3, true, false, 60, 0.05, 1.0},
+        {"decay below 0, then 0", 10, 60, 0.4, true, false, 20, 4.0, 1.0},
+        {"non-finite values", 50, 80, 0.2, true, true, 5, 1e-4, 0.5},
+    };
+    for (const GroupCase& c : cases) {
+        std::vector<double> y;
+        Sparse s = makeSparse(c.M, c.N, c.density, 11 + c.M, y);
+        if (c.nonFinite) {
+            s.values[5] = std::numeric_limits<double>::quiet_NaN();
+            s.values[40] = -INFINITY;
+        }
+        const auto order = pellumar::makeSeededOrder(c.N, 99);
+        const int32_t T = static_cast<int32_t>(c.passes * c.N);
+        const size_t m = static_cast<size_t>(c.M) + (c.bias ? 1 : 0);
+        for (int32_t G : {2, 3, 10, 16, 17, 35}) {
+            // Classifier k's labels: y with every (k+2)-th sample's sign
+            // turned, so that the lanes leave 1.0 at different samples.
+            std::vector<std::vector<double>> labels(G, y), outs(G, std::vector<double>(m, -1.0));
+            std::vector<const double*> labelPointers;
+            std::vector<double*> outPointers;
+            for (int32_t k = 0; k < G; ++k) {
+                for (int32_t f = 0; f < c.N; f += k + 2) labels[k][f] = -labels[k][f];
+                labelPointers.push_back(labels[k].data());
+                outPointers.push_back(outs[k].data());
+            }
+            for (bool narrow : {false, true}) {
+                pellumar::trainSparseGroupOnOrder(s.view(narrow), labelPointers.data(), G, c.lambda,
+                                                  c.eta0, c.M, c.N, order.data(), c.bias, &T, 1,
+                                                  outPointers.data());
+                for (int32_t k = 0; k < G; ++k)
+                    EXPECT_TRUE(SameBits(outs[k], sparseReference(s, labels[k], c.lambda, c.eta0, T,
+                                                                  c.bias, order)))
+                        << c.what << ": classifier " << k << " of " << G;
+            }
+        }
+    }
+}

@@ -1,0 +1,31 @@
+// Zeroed memory for weights that are read at random, in pages the
+// processor can translate cheaply.
+#ifndef PELLUMAR_ZEROED_BLOCK_H
+#define PELLUMAR_ZEROED_BLOCK_H
+
+#include <cstddef>
+
+namespace pellumar {
+
+// count zeroed doubles starting on a 64-byte line. A block of several
+// megabytes starts on a 2 MiB boundary and, on Linux, asks for transparent
+// huge pages: a sparse run reads its weights at random, and with 4 KiB pages
+// most of those reads also miss the address-translation cache (measured on
+// the text example, ten classifiers ran 1.4x faster on huge pages). Throws
+// std::bad_alloc when the memory cannot be had.
+class ZeroedBlock {
+public:
+    explicit ZeroedBlock(size_t count);
+    ~ZeroedBlock();
+    ZeroedBlock(const ZeroedBlock&) = delete;
+    ZeroedBlock& operator=(const ZeroedBlock&) = delete;
+    double* data() const { return data_; }
+
+private:
+    void* allocation_ = nullptr;
+    double* data_ = nullptr;
+};
+
+}  // namespace pellumar
+
+#endif
