@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #if defined(__linux__)
@@ -19,9 +18,10 @@ ZeroedBlock::ZeroedBlock(size_t count) {
     if (count > (SIZE_MAX - kHugePage) / sizeof(double)) throw std::bad_alloc();
     const size_t bytes = count * sizeof(double);
     const size_t alignment = bytes >= 2 * kHugePage ? kHugePage : kLine;
-    // malloc hands out large blocks straight from the system, untouched, so
-    // the advice below comes before any page exists.
-    allocation_ = std::malloc(bytes + alignment);
+    // calloc hands out large blocks straight from the system, zero and
+    // untouched (it clears only memory it reuses), so the advice below comes
+    // before any page exists, and no page is written before the run needs it.
+    allocation_ = std::calloc(bytes + alignment, 1);
     if (allocation_ == nullptr) throw std::bad_alloc();
     const uintptr_t at = reinterpret_cast<uintptr_t>(allocation_);
     char* start = static_cast<char*>(allocation_) + (alignment - at % alignment) % alignment;
@@ -30,7 +30,6 @@ ZeroedBlock::ZeroedBlock(size_t count) {
     // pages are the usual ones.
     if (alignment == kHugePage) (void)madvise(start, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
 #endif
-    std::memset(start, 0, bytes);
     data_ = reinterpret_cast<double*>(start);
 }
 
