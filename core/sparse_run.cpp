@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <type_traits>
 #include <vector>
 
 #include "prefetch.h"
@@ -143,26 +142,21 @@ inline void store(double* p, Pair q) { std::memcpy(p, q.l, sizeof q.l); }
 #define PELLUMAR_UNROLL_LANES
 #endif
 
-// dot[c] = dot[c] + vk[c]*x for the L lanes, a pair at a time.
+// dot[c] = dot[c] + vk[c]*x for the L lanes, a pair at a time (the last
+// lane of an odd number alone).
 template <int L>
 inline void addProducts(double* dot, const double* vk, double x) {
-    static_assert(L % 2 == 0, "lanes come in pairs");
     const Pair xx = splat(x);
     PELLUMAR_UNROLL_LANES
-    for (int i = 0; i < L; i += 2) store(dot + i, load(dot + i) + load(vk + i) * xx);
-}
-// One lane alone.
-template <>
-inline void addProducts<1>(double* dot, const double* vk, double x) {
-    dot[0] = dot[0] + vk[0] * x;
+    for (int i = 0; i + 1 < L; i += 2) store(dot + i, load(dot + i) + load(vk + i) * xx);
+    if (L % 2 == 1) dot[L - 1] = dot[L - 1] + vk[L - 1] * x;
 }
 
-// The run of a group of G classifiers in L lanes, lane c for classifier c:
-// L is 1 or an even number, and lanes from G on are padding (their weights
-// stay zero). Every lane performs the scalar operations above, so a
-// classifier's bits do not depend on its group.
+// The run of a group of L classifiers, lane c for classifier c. Every lane
+// performs the scalar operations above, so a classifier's bits do not
+// depend on its group.
 template <class Index, int L>
-void run(const SparseColumns& X, const double* const* labels, int G, double lambda, double eta0,
+void run(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
          int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
          int32_t countSize, double* const* outs) {
     const Index* rows = static_cast<const Index*>(X.rows);
@@ -171,7 +165,7 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
     const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
     int32_t c0 = 0;
     for (; c0 < countSize && counts[c0] < 1; ++c0)
-        for (int c = 0; c < G; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
+        for (int c = 0; c < L; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
     if (c0 == countSize) return;
     const int32_t T = counts[countSize - 1];
 
@@ -193,7 +187,7 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
             // in the caches. (One classifier's mostly do, and fetching them
             // ahead measured slower.)
             const int32_t g = order[ahead.weights];
-            for (int c = 0; c < G; ++c) prefetchLine(labels[c] + g);
+            for (int c = 0; c < L; ++c) prefetchLine(labels[c] + g);
             const size_t gEnd = static_cast<size_t>(starts[g + 1]);
             for (size_t j = static_cast<size_t>(starts[g]); j < gEnd; ++j) {
                 const double* vk = v + static_cast<size_t>(rows[j]) * stride;
@@ -205,13 +199,13 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
         const double step = eta0 / std::sqrt(tD);
         const double decay = 1.0 - step * lambda;
         double y[L] = {}, dot[L] = {};
-        for (int c = 0; c < G; ++c) y[c] = labels[c][f];
+        for (int c = 0; c < L; ++c) y[c] = labels[c][f];
         for (size_t j = first; j < end; ++j)
             addProducts<L>(dot, v + static_cast<size_t>(rows[j]) * stride, values[j]);
         if (bias) addProducts<L>(dot, v + biasAt, 1.0);
         bool below[L] = {};
         bool anyBelow = false;
-        for (int c = 0; c < G; ++c) {
+        for (int c = 0; c < L; ++c) {
             below[c] = (s.a * dot[c]) * y[c] < 1.0;  // false for NaN
             anyBelow = anyBelow || below[c];
         }
@@ -221,7 +215,7 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
             // w_t = -step*g exactly: the sums so far written out, the weights
             // restarted at scale 1.
             writeOutSums(s, [](double) { return 0.0; });
-            for (int c = 0; c < G; ++c) {
+            for (int c = 0; c < L; ++c) {
                 if (!below[c]) continue;
                 for (size_t j = first; j < end; ++j)
                     v[static_cast<size_t>(rows[j]) * stride + c] = step * (y[c] * values[j]);
@@ -236,7 +230,7 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
                 // is formed once. Few classifiers of a group are below at a
                 // time, so this beats updating every lane.
                 const double q = step / s.a, B = s.B;
-                for (int c = 0; c < G; ++c) {
+                for (int c = 0; c < L; ++c) {
                     if (!below[c]) continue;
                     const double minusY = -y[c];
                     for (size_t j = first; j < end; ++j) {
@@ -258,15 +252,34 @@ void run(const SparseColumns& X, const double* const* labels, int G, double lamb
         if (size < kRescaleBelow || size > kRescaleAbove) foldScale(s);
 
         for (; c0 < countSize && counts[c0] == t; ++c0)
-            for (int c = 0; c < G; ++c) writeAverage(s, c, tD, outs[c] + c0 * m);
+            for (int c = 0; c < L; ++c) writeAverage(s, c, tD, outs[c] + c0 * m);
         if (t == T) break;
         ahead.next();
     }
 }
 
-// Up to sixteen classifiers in one run, in 1, 2, 4, ..., 16 lanes; more run
-// in several groups.
-constexpr int32_t kGroupSize = 16;
+// Up to sixteen classifiers in one run; more run in several groups.
+constexpr int kGroupSize = 16;
+
+// run<Index, L> for L = size, 1 <= size <= L.
+template <class Index, int L>
+struct Group {
+    static void run(int size, const SparseColumns& X, const double* const* labels, double lambda,
+                    double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
+                    const int32_t* counts, int32_t countSize, double* const* outs) {
+        if (size == L)
+            pellumar::run<Index, L>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize,
+                                    outs);
+        else
+            Group<Index, L - 1>::run(size, X, labels, lambda, eta0, M, N, order, bias, counts,
+                                     countSize, outs);
+    }
+};
+template <class Index>
+struct Group<Index, 0> {
+    static void run(int, const SparseColumns&, const double* const*, double, double, int32_t,
+                    int32_t, const int32_t*, bool, const int32_t*, int32_t, double* const*) {}
+};
 
 template <class Index>
 void runGroups(const SparseColumns& X, const double* const* labels, int32_t G, double lambda,
@@ -274,23 +287,8 @@ void runGroups(const SparseColumns& X, const double* const* labels, int32_t G, d
                const int32_t* counts, int32_t countSize, double* const* outs) {
     for (int32_t first = 0; first < G; first += kGroupSize) {
         const int size = static_cast<int>(G - first < kGroupSize ? G - first : kGroupSize);
-        const double* const* l = labels + first;
-        double* const* o = outs + first;
-        const auto go = [&](auto lanes) {
-            run<Index, decltype(lanes)::value>(X, l, size, lambda, eta0, M, N, order, bias, counts,
-                                               countSize, o);
-        };
-        switch (size == 1 ? 1 : (size + 1) / 2 * 2) {
-            case 1: go(std::integral_constant<int, 1>()); break;
-            case 2: go(std::integral_constant<int, 2>()); break;
-            case 4: go(std::integral_constant<int, 4>()); break;
-            case 6: go(std::integral_constant<int, 6>()); break;
-            case 8: go(std::integral_constant<int, 8>()); break;
-            case 10: go(std::integral_constant<int, 10>()); break;
-            case 12: go(std::integral_constant<int, 12>()); break;
-            case 14: go(std::integral_constant<int, 14>()); break;
-            default: go(std::integral_constant<int, 16>()); break;
-        }
+        Group<Index, kGroupSize>::run(size, X, labels + first, lambda, eta0, M, N, order, bias,
+                                      counts, countSize, outs + first);
     }
 }
 
