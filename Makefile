@@ -60,9 +60,13 @@ demo-text: octave $(TEXT_DATA)/features.txt
 
 # Speed on the text data, for reading: scikit-learn's averaged SGD on the
 # same schedule and Pellumar, each pinned to one core, in alternating rounds
-# of best-of-3 fits, then Pellumar with the default threads.
+# of best-of-3 fits, then Pellumar with the default threads, then the
+# engine's sparse run alone against the floor of reading the samples
+# (bench/sparse_floor.cpp).
 bench-text: octave $(TEXT_DATA)/features.txt
 	scripts/install-deps.sh peers
+	$(CMAKE_GEN) -B $(BUILD)/bench -DPELLUMAR_BENCH=ON -DPELLUMAR_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/bench -j $(JOBS) --target bench_sparse_floor
 	for round in 1 2; do \
 	  taskset -c $(TEXT_CORE) /usr/bin/python3 bench/text_sgd_bench.py --data $(TEXT_DATA); \
 	  taskset -c $(TEXT_CORE) $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); TEXT = '$(abspath $(TEXT_DATA))'; \
@@ -71,6 +75,8 @@ bench-text: octave $(TEXT_DATA)/features.txt
 	@echo "default threads ($$(nproc)):"
 	$(OCTAVE) --eval "addpath('$(CURDIR)/toolbox'); TEXT = '$(abspath $(TEXT_DATA))'; \
 	  REPEATS = 3; THREADS = $$(nproc); run('$(CURDIR)/bench/text_bench.m')"
+	for passes in 5 20; do taskset -c $(TEXT_CORE) $(BUILD)/bench/bench_sparse_floor \
+	  $(TEXT_DATA)/train.libsvm $$passes 5; done
 
 # Sparse training at scale, for reading: synthetic Zipf-distributed
 # documents of about 100 non-zeros, at growing N and M up to a million each,
