@@ -68,12 +68,14 @@ inline void writeCanonical(double value, double* out) {
     std::memcpy(out, &bits, sizeof bits);
 }
 
-// Lane c's average (U + B*v) / tD, every NaN the one quiet NaN.
-void writeAverage(const GroupState& s, size_t c, double tD, double* out) {
-    for (size_t k = 0; k < s.m; ++k) {
-        const size_t at = k * s.stride + c;
-        writeCanonical((s.U[at] + s.B * s.v[at]) / tD, out + k);
-    }
+// Every lane's average (U + B*v) / tD, lane c's from outs[c] + offset on,
+// every NaN the one quiet NaN; the weights read once, feature after feature.
+void writeAverages(const GroupState& s, double tD, double* const* outs, size_t offset) {
+    for (size_t k = 0; k < s.m; ++k)
+        for (size_t c = 0; c < s.L; ++c) {
+            const size_t at = k * s.stride + c;
+            writeCanonical((s.U[at] + s.B * s.v[at]) / tD, outs[c] + offset + k);
+        }
 }
 
 // Where iteration t visits (position now of the order), and the positions
@@ -252,7 +254,7 @@ void run(const SparseColumns& X, const double* const* labels, double lambda, dou
         if (size < kRescaleBelow || size > kRescaleAbove) foldScale(s);
 
         for (; c0 < countSize && counts[c0] == t; ++c0)
-            for (int c = 0; c < L; ++c) writeAverage(s, c, tD, outs[c] + c0 * m);
+            writeAverages(s, tD, outs, c0 * m);
         if (t == T) break;
         ahead.next();
     }

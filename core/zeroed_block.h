@@ -23,6 +23,8 @@ public:
 
 private:
     void* allocation_ = nullptr;
+    size_t bytes_ = 0;
+    bool mapped_ = false;
     double* data_ = nullptr;
 };
 
