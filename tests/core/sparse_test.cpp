@@ -16,6 +16,7 @@
 #include "../support/same_bits.h"
 #include "seeded_order.h"
 #include "sparse_run.h"
+#include "zeroed_block.h"
 
 namespace {
 
@@ -283,4 +284,24 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
             }
         }
     }
+}
+
+// The weights' block: zero, writable to its last double, on a line, and on a
+// 2 MiB boundary from 4 MiB on (where the run asks for huge pages).
+TEST(SparseRun, WeightBlocksAreZeroAlignedAndWholeAtEverySize) {
+    const size_t lineDoubles = 8, hugeDoubles = (size_t{2} << 20) / 8;
+    for (size_t count : {size_t{1}, size_t{7}, size_t{1000}, 2 * hugeDoubles - 1, 2 * hugeDoubles,
+                         5 * hugeDoubles + 3}) {
+        for (int round = 0; round < 2; ++round) {  // the second from memory just freed
+            pellumar::ZeroedBlock block(count);
+            double* d = block.data();
+            const uintptr_t at = reinterpret_cast<uintptr_t>(d);
+            EXPECT_EQ(at % (count >= 2 * hugeDoubles ? hugeDoubles * 8 : lineDoubles * 8), 0u) << count;
+            size_t nonZero = 0;
+            for (size_t i = 0; i < count; ++i) nonZero += d[i] != 0.0;
+            EXPECT_EQ(nonZero, 0u) << count << ", round " << round;
+            for (size_t i = 0; i < count; ++i) d[i] = 1.0;
+        }
+    }
+    EXPECT_THROW(pellumar::ZeroedBlock(SIZE_MAX / 4), std::bad_alloc);
 }
