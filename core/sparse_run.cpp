@@ -1,12 +1,9 @@
 #include "sparse_run.h"
 
-#include "exact_arithmetic.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <vector>
 
 #include "prefetch.h"
 #include "zeroed_block.h"
@@ -134,10 +131,10 @@ inline Pair load(const double* p) { return Pair{{p[0], p[1]}}; }
 inline void store(double* p, Pair q) { std::memcpy(p, q.l, sizeof q.l); }
 #endif
 
-// Loops over the lanes written out in full even at -O2 (the level mex and
-// mkoctfile build at), so that the lanes' sums stay in registers: left as
-// a loop, they make a round trip through memory for every non-zero, which
-// measured twice as slow.
+// Loops over the lanes written out in full even at -O2 (the level of mex's
+// own flags), so that the lanes' sums stay in registers: left as a loop,
+// they made a round trip through memory for every non-zero, which measured
+// twice as slow.
 #if defined(__clang__) || (defined(__GNUC__) && __GNUC__ >= 8)
 #define PELLUMAR_UNROLL_LANES _Pragma("GCC unroll 16")
 #else
