@@ -10,6 +10,7 @@
 // (the first class against the rest) and one per class, lambda 1e-6,
 // eta0 32, with the bias, on the order of seed 1.
 #include <algorithm>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,9 +93,18 @@ int main(int argc, char** argv) {
     }
     const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
     const int repeats = argc > 3 ? std::atoi(argv[3]) : 5;
+    if (passes < 1 || repeats < 1) {
+        std::fprintf(stderr, "bench_sparse_floor: PASSES and REPEATS must be at least 1\n");
+        return 2;
+    }
     Data d;
-    if (!read(argv[1], d) || passes < 1 || repeats < 1) {
+    if (!read(argv[1], d)) {
         std::fprintf(stderr, "bench_sparse_floor: cannot read %s\n", argv[1]);
+        return 2;
+    }
+    if (static_cast<int64_t>(passes) * d.N > INT32_MAX) {
+        std::fprintf(stderr, "bench_sparse_floor: %d passes over %d samples are too many\n",
+                     passes, d.N);
         return 2;
     }
     std::vector<double> classes(d.labels);

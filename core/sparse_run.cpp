@@ -99,8 +99,12 @@ template <class Index>
 inline void prefetchSample(const Index* rows, const double* values, const Index* starts, int32_t f) {
     const size_t first = static_cast<size_t>(starts[f]), end = static_cast<size_t>(starts[f + 1]);
     constexpr size_t kRowsPerLine = 64 / sizeof(Index);
+    if (first == end) return;
     for (size_t j = first; j < end; j += kRowsPerLine) prefetchLine(rows + j);
     for (size_t j = first; j < end; j += 8) prefetchLine(values + j);
+    // The steps above start mid-line and can stop short of the last line.
+    prefetchLine(rows + end - 1);
+    prefetchLine(values + end - 1);
 }
 
 // Two lanes' numbers side by side, for the dot products. With GCC's vector

@@ -234,8 +234,8 @@ TEST(SparseRun, NonFiniteValuesGiveCanonicalNaNsAndNothingWorse) {
     EXPECT_GT(nans, 0u);
 }
 
-// Groups of every size the engine forms, from one classifier to more than a
-// group holds: each classifier gets the bits of the documented order with
+// Groups of every size the engine forms, from one classifier to more than
+// two groups hold: each classifier gets the bits of the documented order with
 // its own labels, whatever it ran beside (and on data with non-finite
 // values, where some lanes turn NaN).
 TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
@@ -262,7 +262,7 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
         const auto order = pellumar::makeSeededOrder(c.N, 99);
         const int32_t T = static_cast<int32_t>(c.passes * c.N);
         const size_t m = static_cast<size_t>(c.M) + (c.bias ? 1 : 0);
-        for (int32_t G : {2, 3, 10, 16, 17, 35}) {
+        for (int32_t G : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 35}) {
             // Classifier k's labels: y with every (k+2)-th sample's sign
             // turned, so that the lanes leave 1.0 at different samples.
             std::vector<std::vector<double>> labels(G, y), outs(G, std::vector<double>(m, -1.0));
@@ -274,6 +274,7 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
                 outPointers.push_back(outs[k].data());
             }
             for (bool narrow : {false, true}) {
+                for (auto& o : outs) std::fill(o.begin(), o.end(), -1.0);
                 pellumar::trainSparseGroupOnOrder(s.view(narrow), labelPointers.data(), G, c.lambda,
                                                   c.eta0, c.M, c.N, order.data(), c.bias, &T, 1,
                                                   outPointers.data());
