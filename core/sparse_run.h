@@ -53,7 +53,8 @@ void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, 
 // The same run for G classifiers at once, classifier c with the labels
 // labels[c] and its results in outs[c]: each gets the bits that
 // trainSparseOnOrder() gives it alone, while every sample is read once for
-// all of them (their weights side by side, feature after feature). They
+// up to sixteen of them (their weights and sums side by side, feature after
+// feature; more classifiers run in groups of sixteen). They
 // share the order, lambda, eta0 and checkpoints, and so the scale a and
 // the sum of scales B.
 void trainSparseGroupOnOrder(const SparseColumns& X, const double* const* labels, int32_t G,
