@@ -18,16 +18,11 @@ namespace {
 // 2L. A sample's non-zero serves every lane from one or two cache lines,
 // and the sums it updates lie in the lines next to them. The block starts
 // on a cache line.
-class GroupState {
-public:
-    GroupState(size_t m, size_t L)
-        : m(m), L(L), stride(2 * L), memory_(m * 2 * L), v(memory_.data()), U(v + L) {}
+struct GroupState {
+    GroupState(size_t m_, size_t L_)
+        : m(m_), L(L_), stride(2 * L_), memory(m_ * 2 * L_), v(memory.data()), U(v + L_) {}
     const size_t m, L, stride;
-
-private:
-    ZeroedBlock memory_;
-
-public:
+    ZeroedBlock memory;
     double* const v;
     double* const U;
     double a = 1.0, B = 0.0;  // shared: every classifier has the same steps

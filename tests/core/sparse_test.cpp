@@ -265,7 +265,9 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
         for (int32_t G : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 35}) {
             // Classifier k's labels: y with every (k+2)-th sample's sign
             // turned, so that the lanes leave 1.0 at different samples.
-            std::vector<std::vector<double>> labels(G, y), outs(G, std::vector<double>(m, -1.0));
+            // Two checkpoints: each classifier's averages after T/3 and T.
+            const std::vector<int32_t> counts = {T / 3, T};
+            std::vector<std::vector<double>> labels(G, y), outs(G, std::vector<double>(2 * m));
             std::vector<const double*> labelPointers;
             std::vector<double*> outPointers;
             for (int32_t k = 0; k < G; ++k) {
@@ -276,12 +278,14 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
             for (bool narrow : {false, true}) {
                 for (auto& o : outs) std::fill(o.begin(), o.end(), -1.0);
                 pellumar::trainSparseGroupOnOrder(s.view(narrow), labelPointers.data(), G, c.lambda,
-                                                  c.eta0, c.M, c.N, order.data(), c.bias, &T, 1,
-                                                  outPointers.data());
+                                                  c.eta0, c.M, c.N, order.data(), c.bias,
+                                                  counts.data(), 2, outPointers.data());
                 for (int32_t k = 0; k < G; ++k)
-                    EXPECT_TRUE(SameBits(outs[k], sparseReference(s, labels[k], c.lambda, c.eta0, T,
-                                                                  c.bias, order)))
-                        << c.what << ": classifier " << k << " of " << G;
+                    for (int at = 0; at < 2; ++at)
+                        EXPECT_TRUE(SameBits(
+                            std::vector<double>(outs[k].begin() + at * m, outs[k].begin() + (at + 1) * m),
+                            sparseReference(s, labels[k], c.lambda, c.eta0, counts[at], c.bias, order)))
+                            << c.what << ": classifier " << k << " of " << G << ", checkpoint " << at;
             }
         }
     }
