@@ -271,7 +271,8 @@ function [labels, index, column, value, problem] = parse(bytes, limit)
   sample = cumsum(first);
   column = sample(~first).';
 
-  % Indices up to 2^31 - 1, the most rows the training functions take.
+  % Indices up to 2^31 - 1, the most rows the training functions take (one
+  % fewer with the bias, which counts as a feature).
   bad = ~(index >= 1 & index == fix(index) & index < 2^31) | ~isfinite(value);
   bad(2:end) = bad(2:end) | (column(2:end) == column(1:end - 1) & index(2:end) <= index(1:end - 1));
   if ~isempty(limit)

@@ -86,7 +86,9 @@ function model = pellumar_train(X, labels, varargin)
 %     pellumar:tooManyIterations  Passes * N is 2^31 or more
 %     pellumar:diverged        the weights overflowed: Eta0 * Lambda so large
 %                              that the steps grow them (use smaller values)
-%   and the errors of Pellumar itself (help Pellumar).
+%     pellumar:tooLarge        more than 2^31 - 1 features (the bias counted
+%                              as one) or samples
+%     pellumar:outOfMemory     not enough memory for the training's weights
 %
 %   Example
 %     labels = randi(3, 1, 300);
