@@ -12,10 +12,11 @@ function varargout = text_demo(folder, varargin)
 %   Passes on the training documents by 3-fold cross-validation (a grid of
 %   Lambda [1e-6 1e-5 1e-4], Eta0 [16 32 64], Passes [5 20]), and
 %   pellumar_train trains one-vs-rest classifiers on them all with the
-%   chosen Lambda and Eta0, once for each Passes of the grid. The demo
-%   prints the search's table, each training's held-out accuracy and time,
-%   and the chosen model's held-out accuracy per class (section name,
-%   held-out documents, accuracy; NaN for a class without one), and draws
+%   chosen Lambda and Eta0, once for each Passes of the grid (timed best of
+%   three on one seed). The demo prints the search's table, each training's
+%   held-out accuracy and time, and the chosen model's held-out accuracy per
+%   class (section name, held-out documents, accuracy; NaN for a class
+%   without one), and draws
 %       text_accuracy_vs_time.png   held-out accuracy against training time:
 %                                   Pellumar's trainings, and the peers' at
 %                                   the same Lambda and Eta0 (or all the
@@ -131,15 +132,22 @@ function varargout = text_demo(folder, varargin)
           best.Eta0, best.Passes, best.Accuracy);
 
   % The chosen Lambda and Eta0 on all the training documents, at each Passes
-  % of the grid, timed; the chosen Passes' model is the demo's answer.
+  % of the grid; the chosen Passes' model is the demo's answer. Each is
+  % trained three times on the seed of its first training (the same model
+  % each time) and the best time kept, as the peers' fits are timed.
   fprintf('On all the training documents, lambda = %g, eta0 = %g\n%6s  %9s  %9s\n', ...
           best.Lambda, best.Eta0, 'passes', 'held-out', 'time (s)');
   runs = struct('passes', {}, 'accuracy', {}, 'seconds', {});
   for passes = sort(opts.passes(:)')
-    start = tic;
-    model = pellumar_train(Xtrain, ytrain, 'Lambda', best.Lambda, 'Eta0', best.Eta0, ...
-                           'Passes', passes);
-    seconds = toc(start);
+    seconds = Inf;
+    seed = [];
+    for repeat = 1:3
+      start = tic;
+      model = pellumar_train(Xtrain, ytrain, 'Lambda', best.Lambda, 'Eta0', best.Eta0, ...
+                             'Passes', passes, 'Seed', seed);
+      seconds = min(seconds, toc(start));
+      seed = model.Seed;
+    end
     predicted = pellumar_predict(model, Xtest);
     runs(end + 1) = struct('passes', passes, 'accuracy', mean(predicted == ytest), ...
                            'seconds', seconds);  %#ok<AGROW>

@@ -56,6 +56,10 @@ withBias = mean(pellumar_predict(pellumar_train(x, above, 'Passes', 50, 'Lambda'
 without = mean(pellumar_predict(pellumar_train(x, above, 'Bias', false), x) == above);
 check(withBias > 0.9 && without < 0.75, ...
       sprintf('the bias learns an offset (accuracy %.3f with, %.3f without)', withBias, without));
+% A switch given as a sparse number is stored as a plain logical.
+model = pellumar_train(x, above, 'Bias', sparse(1), 'Standardize', sparse(0));
+check(isequal(class(model.Bias), 'logical') && ~issparse(model.Bias) && model.Bias && ...
+      ~issparse(model.Standardize) && ~model.Standardize, 'sparse switches stored full');
 
 % Three classes, one-vs-rest; Standardize keeps the training statistics.
 labels = randi(3, 1, 300);

@@ -5,5 +5,5 @@ function value = check_switch(caller, name, value)
                                                  (value == 0 || value == 1))))
     error('pellumar:badOption', '%s: ''%s'' must be true or false', caller, name);
   end
-  value = logical(value);
+  value = logical(full(value));
 end
