@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "fused_pass.h"
 #include "prefetch.h"
 #include "zeroed_block.h"
 
@@ -140,55 +139,23 @@ inline void store(double* p, Pair q) { std::memcpy(p, q.l, sizeof q.l); }
 #define PELLUMAR_UNROLL_LANES
 #endif
 
-// Four lanes side by side, for groups of four or more classifiers on
-// processors with AVX2 (x86-64 builds with GCC's vector extensions): one
-// instruction for four lanes' products or sums instead of two. Measured on
-// the text example's ten classifiers, the run took 3-8% less time (AMD Zen 5).
-#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
-#define PELLUMAR_SPARSE_QUADS 1
-typedef double Quad __attribute__((vector_size(32)));
-#endif
-
-#if defined(__GNUC__)
-#define SPARSE_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define SPARSE_ALWAYS_INLINE inline
-#endif
-
-// dot[c] = dot[c] + vk[c]*x for the L lanes: four at a time when Quads
-// (compiled for AVX2 only), then a pair at a time, the last lane of an odd
-// number alone.
-template <int L, bool Quads>
-SPARSE_ALWAYS_INLINE void addProducts(double* dot, const double* vk, double x) {
-    int i = 0;
-#if defined(PELLUMAR_SPARSE_QUADS)
-    if (Quads) {
-        const Quad xxxx = Quad{x, x, x, x};
-        PELLUMAR_UNROLL_LANES
-        for (; i + 3 < L; i += 4) {
-            // Copied in and out, not passed: a Quad crosses no function
-            // boundary, where its passing convention would depend on AVX.
-            Quad sum, weight;
-            std::memcpy(&sum, dot + i, sizeof sum);
-            std::memcpy(&weight, vk + i, sizeof weight);
-            sum = sum + weight * xxxx;
-            std::memcpy(dot + i, &sum, sizeof sum);
-        }
-    }
-#endif
+// dot[c] = dot[c] + vk[c]*x for the L lanes, a pair at a time (the last
+// lane of an odd number alone).
+template <int L>
+inline void addProducts(double* dot, const double* vk, double x) {
     const Pair xx = splat(x);
     PELLUMAR_UNROLL_LANES
-    for (; i + 1 < L; i += 2) store(dot + i, load(dot + i) + load(vk + i) * xx);
+    for (int i = 0; i + 1 < L; i += 2) store(dot + i, load(dot + i) + load(vk + i) * xx);
     if (L % 2 == 1) dot[L - 1] = dot[L - 1] + vk[L - 1] * x;
 }
 
 // The run of a group of L classifiers, lane c for classifier c. Every lane
 // performs the scalar operations above, so a classifier's bits do not
-// depend on its group, nor on Quads.
-template <class Index, int L, bool Quads>
-void runBody(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
-             int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
-             int32_t countSize, double* const* outs) {
+// depend on its group.
+template <class Index, int L>
+void run(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
+         int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
+         int32_t countSize, double* const* outs) {
     const Index* rows = static_cast<const Index*>(X.rows);
     const Index* starts = static_cast<const Index*>(X.starts);
     const double* values = X.values;
@@ -231,8 +198,8 @@ void runBody(const SparseColumns& X, const double* const* labels, double lambda,
         double y[L] = {}, dot[L] = {};
         for (int c = 0; c < L; ++c) y[c] = labels[c][f];
         for (size_t j = first; j < end; ++j)
-            addProducts<L, Quads>(dot, v + static_cast<size_t>(rows[j]) * stride, values[j]);
-        if (bias) addProducts<L, Quads>(dot, v + biasAt, 1.0);
+            addProducts<L>(dot, v + static_cast<size_t>(rows[j]) * stride, values[j]);
+        if (bias) addProducts<L>(dot, v + biasAt, 1.0);
         bool below[L] = {};
         bool anyBelow = false;
         for (int c = 0; c < L; ++c) {
@@ -288,60 +255,36 @@ void runBody(const SparseColumns& X, const double* const* labels, double lambda,
     }
 }
 
-#if defined(PELLUMAR_SPARSE_QUADS)
-// The run compiled for AVX2: flatten inlines the body and everything it
-// calls here, so that all of it is compiled for AVX2. (Forcing the body
-// inline everywhere instead made the two-lane run 1.7x slower with GCC 12.)
-template <class Index, int L>
-__attribute__((target("avx2"), flatten)) void runQuads(
-    const SparseColumns& X, const double* const* labels, double lambda, double eta0, int32_t M,
-    int32_t N, const int32_t* order, bool bias, const int32_t* counts, int32_t countSize,
-    double* const* outs) {
-    runBody<Index, L, true>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize, outs);
-}
-#endif
-
 // Up to sixteen classifiers in one run; more run in several groups.
 constexpr int kGroupSize = 16;
 
-// The run of L = size lanes, 1 <= size <= L, compiled for AVX2 when quads
-// and L >= 4.
+// run<Index, L> for L = size, 1 <= size <= L.
 template <class Index, int L>
 struct Group {
-    static void run(int size, bool quads, const SparseColumns& X, const double* const* labels,
-                    double lambda, double eta0, int32_t M, int32_t N, const int32_t* order,
-                    bool bias, const int32_t* counts, int32_t countSize, double* const* outs) {
-        if (size != L) {
-            Group<Index, L - 1>::run(size, quads, X, labels, lambda, eta0, M, N, order, bias,
-                                     counts, countSize, outs);
-            return;
-        }
-#if defined(PELLUMAR_SPARSE_QUADS)
-        if (quads && L >= 4) {
-            runQuads<Index, L>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize, outs);
-            return;
-        }
-#else
-        (void)quads;
-#endif
-        runBody<Index, L, false>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize,
-                                 outs);
+    static void run(int size, const SparseColumns& X, const double* const* labels, double lambda,
+                    double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
+                    const int32_t* counts, int32_t countSize, double* const* outs) {
+        if (size == L)
+            pellumar::run<Index, L>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize,
+                                    outs);
+        else
+            Group<Index, L - 1>::run(size, X, labels, lambda, eta0, M, N, order, bias, counts,
+                                     countSize, outs);
     }
 };
 template <class Index>
 struct Group<Index, 0> {
-    static void run(int, bool, const SparseColumns&, const double* const*, double, double,
-                    int32_t, int32_t, const int32_t*, bool, const int32_t*, int32_t,
-                    double* const*) {}
+    static void run(int, const SparseColumns&, const double* const*, double, double, int32_t,
+                    int32_t, const int32_t*, bool, const int32_t*, int32_t, double* const*) {}
 };
 
 template <class Index>
-void runGroups(bool quads, const SparseColumns& X, const double* const* labels, int32_t G,
-               double lambda, double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
+void runGroups(const SparseColumns& X, const double* const* labels, int32_t G, double lambda,
+               double eta0, int32_t M, int32_t N, const int32_t* order, bool bias,
                const int32_t* counts, int32_t countSize, double* const* outs) {
     for (int32_t first = 0; first < G; first += kGroupSize) {
         const int size = static_cast<int>(G - first < kGroupSize ? G - first : kGroupSize);
-        Group<Index, kGroupSize>::run(size, quads, X, labels + first, lambda, eta0, M, N, order, bias,
+        Group<Index, kGroupSize>::run(size, X, labels + first, lambda, eta0, M, N, order, bias,
                                       counts, countSize, outs + first);
     }
 }
@@ -351,14 +294,11 @@ void runGroups(bool quads, const SparseColumns& X, const double* const* labels, 
 void trainSparseGroupOnOrder(const SparseColumns& X, const double* const* labels, int32_t G,
                              double lambda, double eta0, int32_t M, int32_t N,
                              const int32_t* order, bool bias, const int32_t* counts,
-                             int32_t countSize, double* const* outs, bool quads) {
-    quads = quads && vectorPathAvailable(VectorPath::Avx2);
+                             int32_t countSize, double* const* outs) {
     if (X.indexBytes == 4)
-        runGroups<uint32_t>(quads, X, labels, G, lambda, eta0, M, N, order, bias, counts,
-                            countSize, outs);
+        runGroups<uint32_t>(X, labels, G, lambda, eta0, M, N, order, bias, counts, countSize, outs);
     else
-        runGroups<uint64_t>(quads, X, labels, G, lambda, eta0, M, N, order, bias, counts,
-                            countSize, outs);
+        runGroups<uint64_t>(X, labels, G, lambda, eta0, M, N, order, bias, counts, countSize, outs);
 }
 
 void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, double eta0,

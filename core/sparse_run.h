@@ -56,13 +56,11 @@ void trainSparseOnOrder(const SparseColumns& X, const double* y, double lambda, 
 // up to sixteen of them (their weights and sums side by side, feature after
 // feature; more classifiers run in groups of sixteen). They
 // share the order, lambda, eta0 and checkpoints, and so the scale a and
-// the sum of scales B. With quads, groups of four or more compute four
-// lanes to an instruction where the processor has AVX2; without, two: the
-// same bits either way.
+// the sum of scales B.
 void trainSparseGroupOnOrder(const SparseColumns& X, const double* const* labels, int32_t G,
                              double lambda, double eta0, int32_t M, int32_t N,
                              const int32_t* order, bool bias, const int32_t* counts,
-                             int32_t countSize, double* const* outs, bool quads = true);
+                             int32_t countSize, double* const* outs);
 
 }  // namespace pellumar
 
