@@ -12,16 +12,19 @@ function varargout = text_demo(folder, varargin)
 %   Passes on the training documents by 3-fold cross-validation (a grid of
 %   Lambda [1e-6 1e-5 1e-4], Eta0 [16 32 64], Passes [5 20]), and
 %   pellumar_train trains one-vs-rest classifiers on them all with the
-%   chosen Lambda and Eta0, once for each Passes of the grid (timed best of
-%   three on one seed). The demo prints the search's table, each training's
-%   held-out accuracy and time, and the chosen model's held-out accuracy per
-%   class (section name, held-out documents, accuracy; NaN for a class
-%   without one), and draws
+%   chosen Lambda and Eta0 for each Passes of the grid, three times on one
+%   seed (the same model each time), keeping the best time. The demo prints
+%   the search's table, each Passes' held-out accuracy and time, and the
+%   chosen model's held-out accuracy per class (section name, held-out
+%   documents, accuracy; NaN for a class without one), and draws
 %       text_accuracy_vs_time.png   held-out accuracy against training time:
 %                                   Pellumar's trainings, and the peers' at
 %                                   the same Lambda and Eta0 (or all the
 %                                   peers' settings when none matches) when
 %                                   their file is there
+%   Pellumar trains with its default threads, one per core Octave or MATLAB
+%   may use; "make demo-text" runs Octave and the peers on one core, so
+%   that the picture compares like with like.
 %   TEXT_DEMO() reads build/text of the Pellumar source tree that holds this
 %   file, where "make demo-text" writes Debian's package descriptions
 %   labelled by section (scripts/make_text_data.py).
@@ -37,8 +40,9 @@ function varargout = text_demo(folder, varargin)
 %
 %   RESULTS = TEXT_DEMO(...) also returns a struct with fields search
 %   (pellumar_search's result), lambda, eta0, passes (the chosen setting),
-%   accuracy (the held-out accuracy of its model), seconds (its training
-%   time), runs (one element per Passes: passes, accuracy, seconds),
+%   accuracy (the held-out accuracy of its model), seconds (its best
+%   training time of three), runs (one element per Passes: passes,
+%   accuracy, seconds),
 %   classes, names, heldOut (held-out documents per class) and perClass.
 %
 %   Your own documents. The demo needs two files in the LIBSVM format, one

@@ -58,8 +58,9 @@ check(withBias > 0.9 && without < 0.75, ...
       sprintf('the bias learns an offset (accuracy %.3f with, %.3f without)', withBias, without));
 % A switch given as a sparse number is stored as a plain logical.
 model = pellumar_train(x, above, 'Bias', sparse(1), 'Standardize', sparse(0));
-check(isequal(class(model.Bias), 'logical') && ~issparse(model.Bias) && model.Bias && ...
-      ~issparse(model.Standardize) && ~model.Standardize, 'sparse switches stored full');
+check(islogical(model.Bias) && ~issparse(model.Bias) && model.Bias && ...
+      islogical(model.Standardize) && ~issparse(model.Standardize) && ~model.Standardize, ...
+      'sparse switches stored full');
 
 % Three classes, one-vs-rest; Standardize keeps the training statistics.
 labels = randi(3, 1, 300);
@@ -115,6 +116,7 @@ slips = {
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', Inf}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Passes', NaN}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', 2}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', sparse(2)}
   'pellumar:badOption',       @pellumar_search,  {X, side, 'Folds', 2.5}
   'pellumar:noIterations',    @pellumar_train,   {X, side, 'Passes', 0.9 / N}
   'pellumar:noIterations',    @pellumar_search,  {X, side, 'Passes', 1 / N, 'Verbose', false}
