@@ -155,7 +155,7 @@ function varargout = text_demo(folder, varargin)
     predicted = pellumar_predict(model, Xtest);
     runs(end + 1) = struct('passes', passes, 'accuracy', mean(predicted == ytest), ...
                            'seconds', seconds);  %#ok<AGROW>
-    fprintf('%6g  %9.4f  %9.2f\n', passes, runs(end).accuracy, seconds);
+    fprintf('%6g  %9.4f  %9.3f\n', passes, runs(end).accuracy, seconds);
     if passes == best.Passes
       chosen = runs(end);
       chosenPredicted = predicted;
