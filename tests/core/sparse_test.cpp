@@ -251,6 +251,9 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
         {"scale folded back often", 30, 200, 0.3, true, false, 60, 0.05, 1.0},
         {"decay below 0, then 0", 10, 60, 0.4, true, false, 20, 4.0, 1.0},
         {"non-finite values", 50, 80, 0.2, true, true, 5, 1e-4, 0.5},
+        // Groups of 14 lanes or more hold 4 MiB or more: their weights come
+        // mapped from the system on a huge-page boundary.
+        {"weights in huge pages", 20000, 60, 0.002, true, false, 3, 1e-4, 0.5},
     };
     for (const GroupCase& c : cases) {
         std::vector<double> y;
