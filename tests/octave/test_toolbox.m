@@ -190,6 +190,7 @@ denseModel = pellumar_train(full(Xsparse), labels, 'Seed', 8, 'Passes', 4);
 scaledModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Standardize', true);
 far = [1e6 + 0.01 * randn(1, 105); Xn(1, :)];  % a feature far from 0 with a small spread
 farModel = pellumar_train(sparse(far), labels, 'Seed', 8, 'Standardize', true);
+oneRow = pellumar_train(sparse(far(2, :)), labels, 'Seed', 8, 'Standardize', true);
 repeats = {
   'rand(''state'') repeats a training',         isequal(bits(a.W), bits(b.W)) && a.Seed == b.Seed
   'another state, another seed and model',      other.Seed ~= a.Seed && ~isequal(bits(other.W), bits(a.W))
@@ -207,6 +208,7 @@ repeats = {
                                                   1e-11 * max(abs(denseModel.W(:))) && ...
                                                   ~isequal(bits(sparseModel.W), bits(denseModel.W))
   'sparse scale: the deviation, far from 0 too', abs(farModel.Scale(1) / std(far(1, :)) - 1) < 1e-6
+  'sparse scale of a one-feature X',           abs(oneRow.Scale / std(far(2, :)) - 1) < 1e-12
   'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
                                                   isequal(pellumar_predict(scaledModel, Xsparse), ...
                                                           pellumar_predict(scaledModel, full(Xsparse)))

@@ -31,7 +31,11 @@ function [centre, scale, constant] = feature_statistics(X)
     [features, samples] = size(X);
     centre = zeros(features, 1);
     mu = full(sum(X, 2)) / samples;
+    % Columns, whatever X's shape: find gives rows for a one-row X, which
+    % accumarray would take as one subscript of several dimensions.
     [row, ~, value] = find(X);
+    row = row(:);
+    value = value(:);
     squares = accumarray(row, (value - mu(row)) .^ 2, [features 1]);
     absent = samples - accumarray(row, 1, [features 1]);
     scale = sqrt((squares + absent .* mu .^ 2) / max(samples - 1, 1));
