@@ -31,25 +31,45 @@ struct Data {
     int32_t M = 0, N = 0;
 };
 
-bool read(const char* file, Data& d) {
+// A LIBSVM file: "label index:value ..." lines, indices from 1 to 2^31 - 2
+// and ascending; "#" starts a comment and "qid:" items are skipped. False,
+// with the line's number in *badLine, for anything else.
+bool read(const char* file, Data& d, long* badLine) {
     std::ifstream in(file);
+    *badLine = 0;
     if (!in) return false;
     std::string line, item;
-    while (std::getline(in, line)) {
+    for (long number = 1; std::getline(in, line); ++number) {
+        *badLine = number;
+        line = line.substr(0, line.find('#'));
         std::istringstream fields(line);
         double label;
-        if (!(fields >> label)) continue;
+        if (!(fields >> label)) {
+            if (line.find_first_not_of(" \t\r") != std::string::npos) return false;
+            continue;
+        }
         d.labels.push_back(label);
+        uint64_t previous = 0;
         while (fields >> item) {
+            if (item.compare(0, 4, "qid:") == 0) continue;
             const size_t colon = item.find(':');
-            const uint64_t k = std::stoull(item.substr(0, colon)) - 1;
-            d.rows.push_back(k);
-            d.values.push_back(std::stod(item.substr(colon + 1)));
-            d.M = std::max(d.M, static_cast<int32_t>(k + 1));
+            char* end = nullptr;
+            const unsigned long long index = std::strtoull(item.c_str(), &end, 10);
+            if (colon == std::string::npos || end != item.c_str() + colon || index < 1 ||
+                index >= INT32_MAX || index <= previous)
+                return false;
+            const double value = std::strtod(item.c_str() + colon + 1, &end);
+            if (*end != '\0' || end == item.c_str() + colon + 1) return false;
+            previous = index;
+            d.rows.push_back(index - 1);
+            d.values.push_back(value);
+            d.M = std::max(d.M, static_cast<int32_t>(index));
         }
         d.starts.push_back(d.values.size());
+        if (d.labels.size() >= INT32_MAX) return false;
     }
     d.N = static_cast<int32_t>(d.labels.size());
+    *badLine = 0;
     return d.N > 0;
 }
 
@@ -77,6 +97,13 @@ double readFloor(const Data& d, const std::vector<int32_t>& order, int32_t T,
     return total;
 }
 
+// A whole number from 1 to 10^6 written in full, or 0.
+int count(const char* text) {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    return *text != '\0' && *end == '\0' && n >= 1 && n <= 1000000 ? static_cast<int>(n) : 0;
+}
+
 template <class F>
 double seconds(F f) {
     const auto start = std::chrono::steady_clock::now();
@@ -91,15 +118,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_sparse_floor FILE [PASSES [REPEATS]]\n");
         return 2;
     }
-    const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
-    const int repeats = argc > 3 ? std::atoi(argv[3]) : 5;
+    const int passes = argc > 2 ? count(argv[2]) : 5;
+    const int repeats = argc > 3 ? count(argv[3]) : 5;
     if (passes < 1 || repeats < 1) {
-        std::fprintf(stderr, "bench_sparse_floor: PASSES and REPEATS must be at least 1\n");
+        std::fprintf(stderr,
+                     "bench_sparse_floor: PASSES and REPEATS must be whole numbers from 1 to "
+                     "1000000\n");
         return 2;
     }
     Data d;
-    if (!read(argv[1], d)) {
-        std::fprintf(stderr, "bench_sparse_floor: cannot read %s\n", argv[1]);
+    long badLine = 0;
+    if (!read(argv[1], d, &badLine)) {
+        if (badLine > 0)
+            std::fprintf(stderr, "bench_sparse_floor: %s, line %ld: not a LIBSVM line\n", argv[1],
+                         badLine);
+        else
+            std::fprintf(stderr, "bench_sparse_floor: cannot read %s, or it holds no sample\n",
+                         argv[1]);
         return 2;
     }
     if (static_cast<int64_t>(passes) * d.N > INT32_MAX) {

@@ -34,8 +34,9 @@ function model = pellumar_train(X, labels, varargin)
 %                    order (pellumar_order). Default: drawn from the host's
 %                    generator with randi, so that rng(s) in MATLAB, or
 %                    rand('state', s) in Octave, repeats the training.
-%     'Threads'      how many classifiers train at once, each on a thread of
-%                    its own; the weights are the same bits for any number.
+%     'Threads'      how many threads train the classifiers at once (on
+%                    sparse X, a thread trains up to sixteen of them
+%                    together); the weights are the same bits for any number.
 %                    Default: maxNumCompThreads in MATLAB (1 on a parfor
 %                    worker), nproc in Octave.
 %   The defaults train well on standardised features (zero mean and unit
@@ -89,6 +90,7 @@ function model = pellumar_train(X, labels, varargin)
 %     pellumar:tooLarge        more than 2^31 - 1 features (the bias counted
 %                              as one) or samples
 %     pellumar:outOfMemory     not enough memory for the training's weights
+%     pellumar:internal        an unexpected failure inside the engine
 %
 %   Example
 %     labels = randi(3, 1, 300);
