@@ -19,8 +19,10 @@ function result = pellumar_search(X, labels, varargin)
 %                    host. Default: all drawn from the host's generator
 %                    (randperm, randi), so that rng(s) in MATLAB, or
 %                    rand('state', s) in Octave, repeats the search.
-%     'Threads'      how many trainings run at once, each on a thread of its
-%                    own; no result depends on it. Default: as pellumar_train.
+%     'Threads'      how many threads run the trainings at once (on sparse
+%                    X, a thread trains up to sixteen alike trainings
+%                    together); no result depends on it. Default: as
+%                    pellumar_train.
 %
 %   Stratified folds: every fold keeps the classes' proportions (each class
 %   needs at least k samples). Every fold's model is trained on the other
