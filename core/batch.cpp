@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "batch.h"
 
 #include <atomic>
@@ -53,12 +55,8 @@ bool alike(const Training& a, const Training& b) {
            a.checkpointCount == b.checkpointCount;
 }
 
-// A group of alike trainings on sparse data, or one training.
+// A group of two or more alike trainings on sparse data, run as one.
 void runGroup(const DataMatrix& data, const Training* group, size_t count) {
-    if (!data.isSparse || count == 1) {
-        for (size_t i = 0; i < count; ++i) runOneTraining(data, group[i]);
-        return;
-    }
     const Training& first = group[0];
     const int32_t n = first.samples ? first.sampleCount : data.N;
     const int32_t T = first.checkpointCount > 0 ? first.checkpoints[first.checkpointCount - 1] : 0;
@@ -90,14 +88,15 @@ struct BatchWork {
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     bool outOfMemory = false;
-    size_t failedTraining = 0;
+    size_t failedTraining = 0, failedCount = 0;
     char what[256] = "";
 
-    void fail(size_t training, bool memory, const char* message) {
+    void fail(size_t training, size_t count, bool memory, const char* message) {
         bool expected = false;
         if (!failed.compare_exchange_strong(expected, true)) return;  // not the first
         outOfMemory = memory;
         failedTraining = training;
+        failedCount = count;
         std::snprintf(what, sizeof what, "%s", message);
     }
 };
@@ -109,18 +108,31 @@ void work(void* context) {
         const size_t item = b.next.fetch_add(1);
         if (item + 1 >= b.firsts.size()) return;
         const size_t i = b.firsts[item], count = b.firsts[item + 1] - i;
+        // The trainings that fail together: the one running, or the whole
+        // group when the group runs as one.
+        size_t failing = i, failingCount = count;
         try {
             if (b.run) {
-                for (size_t k = 0; k < count; ++k) b.run(*b.data, b.trainings[i + k]);
+                for (size_t k = 0; k < count; ++k) {
+                    failing = i + k;
+                    failingCount = 1;
+                    b.run(*b.data, b.trainings[i + k]);
+                }
+            } else if (!b.data->isSparse || count == 1) {
+                for (size_t k = 0; k < count; ++k) {
+                    failing = i + k;
+                    failingCount = 1;
+                    runOneTraining(*b.data, b.trainings[i + k]);
+                }
             } else {
                 runGroup(*b.data, b.trainings + i, count);
             }
         } catch (const std::bad_alloc&) {
-            b.fail(i, true, "not enough memory for a training's working vectors");
+            b.fail(failing, failingCount, true, "not enough memory for a training's working vectors");
         } catch (const std::exception& e) {
-            b.fail(i, false, e.what());
+            b.fail(failing, failingCount, false, e.what());
         } catch (...) {
-            b.fail(i, false, "unknown exception");
+            b.fail(failing, failingCount, false, "unknown exception");
         }
     }
 }
@@ -151,7 +163,8 @@ void runBatch(const DataMatrix& data, const Training* trainings, size_t count, i
     const size_t items = b.firsts.size() - 1;
     const int useful = static_cast<int>(items < wanted ? items : wanted);
     runOnThreads(useful > 1 ? useful : 1, work, &b);
-    if (b.failed.load()) throw BatchFailure(b.outOfMemory, b.failedTraining, b.what);
+    if (b.failed.load())
+        throw BatchFailure(b.outOfMemory, b.failedTraining, b.failedCount, b.what);
 }
 
 }  // namespace pellumar

@@ -46,17 +46,22 @@ void trainingOrder(const DataMatrix& data, const Training& training, int32_t* or
 // iterations on no samples, std::bad_alloc when memory runs out.
 void runOneTraining(const DataMatrix& data, const Training& training);
 
-// The first failure of a batch, raised once every thread has stopped.
+// The first failure of a batch, raised once every thread has stopped. It
+// names the trainings that failed together: trainings training() to
+// training() + trainingCount() - 1 of the batch, one training unless a group
+// of alike trainings on sparse data failed as a whole.
 class BatchFailure : public std::runtime_error {
 public:
-    BatchFailure(bool outOfMemory, size_t training, const char* what)
-        : std::runtime_error(what), outOfMemory_(outOfMemory), training_(training) {}
+    BatchFailure(bool outOfMemory, size_t training, size_t trainingCount, const char* what)
+        : std::runtime_error(what), outOfMemory_(outOfMemory), training_(training),
+          trainingCount_(trainingCount) {}
     bool outOfMemory() const { return outOfMemory_; }
     size_t training() const { return training_; }
+    size_t trainingCount() const { return trainingCount_; }
 
 private:
     bool outOfMemory_;
-    size_t training_;
+    size_t training_, trainingCount_;
 };
 
 // Runs the trainings on up to `threads` threads (the caller's among them;

@@ -22,11 +22,22 @@
 //   order = pellumar_engine(N, seed)
 //     the 1 x N visiting order, 1-based, of a training on N samples.
 //
-// Every input is checked before any thread starts. The worker threads
-// never call the host: they read the inputs and write the output's data
-// area, created beforehand; failures are collected and raised here, on the
-// host's thread, once every worker has stopped.
+// Every input is checked before any thread starts, and every size product
+// before it is formed. The worker threads never call the host: they read
+// the inputs and write the output's data area, created beforehand; failures
+// are collected and raised here, on the host's thread, once every worker has
+// stopped, naming the training that failed by its class, fold and setting
+// as the caller passed them.
+//
+// The engine is built for the host's 64-bit array API (mex -largeArrayDims):
+// sparse positions are mwIndex, 64 bits, so a sparse X may hold as many
+// non-zeros as the host does. 64-bit MATLAB refuses the 32-bit API's sparse
+// entries (mxGetIr_700, mxGetJc_700) outright.
 #include "mex.h"
+
+#ifdef MX_COMPAT_32
+#error "pellumar_engine reads sparse arrays: build it with mex -largeArrayDims, not -compatibleArrayDims"
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -37,13 +48,18 @@
 
 #include "batch.h"
 #include "seeded_order.h"
+#include "training_names.h"
 
 namespace {
 
 enum InputSlot { IN_X = 0, IN_CLASS, IN_POSITIVES, IN_FOLDS, IN_RUNS, IN_ITERATIONS, IN_BIAS,
                  IN_THREADS, IN_COUNT };
 enum OrderSlot { IN_ORDER_N = 0, IN_ORDER_SEED, IN_ORDER_COUNT };
-enum RunRow { RUN_FOLD = 0, RUN_LAMBDA, RUN_ETA0, RUN_SEED, RUN_ROWS };
+using pellumar::RUN_FOLD;
+using pellumar::RUN_LAMBDA;
+using pellumar::RUN_ETA0;
+using pellumar::RUN_SEED;
+using pellumar::RUN_ROWS;
 enum OutputSlot { OUT_W = 0 };
 
 const double kTwoTo31 = 2147483648.0;
@@ -69,6 +85,13 @@ bool isWhole(double v, double lowest, double limit) {
 const double* doubles(const mxArray* a, const char* what) {
     if (!isRealDenseDouble(a)) refuse(what);
     return mxGetPr(a);
+}
+
+// a*b, or the engineCall refusal `what` when the product does not fit a
+// size_t.
+size_t product(size_t a, size_t b, const char* what) {
+    if (a != 0 && b > SIZE_MAX / a) refuse(what);
+    return a * b;
 }
 
 double scalar(const mxArray* a, const char* what) {
@@ -123,7 +146,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     pellumar::DataMatrix data;
     if (isSparse) {
         // The values, their rows and the columns' starts, as the host holds
-        // them (mwIndex, 32 or 64 bits by host and API).
+        // them: mwIndex, 64 bits in MATLAB's 64-bit API and in Octave built
+        // with 64-bit indices (the default), 32 bits in other Octave builds.
         data.isSparse = true;
         data.sparse.values = mxGetPr(Xa);
         data.sparse.rows = mxGetIr(Xa);
@@ -183,8 +207,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
             mexErrMsgIdAndTxt("pellumar:noSamples", "a training has no samples to train on");
     }
     const size_t m = rows + (bias ? 1 : 0);
-    const size_t columns = C * K * R;
+    const size_t trainingCount = product(K, R, "too many trainings for one call");
+    const size_t columns = product(C, trainingCount, "too many results for one call");
     if (columns > INT32_MAX) refuse("too many results for one call");
+    const size_t labelCount = product(K, N, "too many classifiers for the samples");
     mxArray* out = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(columns), mxREAL);
     double* W = mxGetPr(out);
 
@@ -193,19 +219,21 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     // the handler, then report. The working lists live inside the try, so
     // that they are gone before the host's error call.
     enum { OK, OUT_OF_MEMORY, INTERNAL } failure = OK;
-    char what[300] = "";
+    char what[600] = "";
     try {
         // Labels: +1 for classifier k's class, -1 for the rest, one vector
         // each, shared by every run.
-        std::vector<double> labels(K * N);
+        std::vector<double> labels(labelCount);
         for (size_t k = 0; k < K; ++k)
             for (size_t f = 0; f < N; ++f)
                 labels[k * N + f] = classOf[f] == positives[k] ? 1.0 : -1.0;
         std::vector<std::vector<int32_t>> samples(R);
-        std::vector<int32_t> counts(C * R);
-        for (size_t i = 0; i < C * R; ++i) counts[i] = static_cast<int32_t>(iterations[i]);
+        // C*R is at most C*K*R (K >= 1 when there are trainings at all).
+        const size_t checkpointCount = K > 0 ? C * R : 0;
+        std::vector<int32_t> counts(checkpointCount);
+        for (size_t i = 0; i < checkpointCount; ++i) counts[i] = static_cast<int32_t>(iterations[i]);
         std::vector<pellumar::Training> trainings;
-        trainings.reserve(K * R);
+        trainings.reserve(trainingCount);
         for (size_t r = 0; r < R; ++r) {
             const double* run = runs + r * RUN_ROWS;
             if (run[RUN_FOLD] != 0.0)
@@ -230,8 +258,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
         pellumar::runBatch(data, trainings.data(), trainings.size(), threads);
     } catch (const pellumar::BatchFailure& e) {
         failure = e.outOfMemory() ? OUT_OF_MEMORY : INTERNAL;
-        std::snprintf(what, sizeof what, "training %u: %s", static_cast<unsigned>(e.training() + 1),
-                      e.what());
+        char which[300];
+        pellumar::nameTrainings(e.training(), e.trainingCount(), K, positives, runs, which,
+                                sizeof which);
+        std::snprintf(what, sizeof what, "%s: %s", which, e.what());
     } catch (const std::bad_alloc&) {
         failure = OUT_OF_MEMORY;
         std::snprintf(what, sizeof what, "not enough memory to set up the trainings");

@@ -38,6 +38,10 @@ STANDIN_MX_API void* dataOf(mxArray* a);
 STANDIN_MX_API void setArrayByteLimit(size_t bytes);
 // Arrays created and not yet destroyed, inputs and outputs alike.
 STANDIN_MX_API long liveArrays();
+// Calls of entries that 64-bit MATLAB refuses (mxGetIr_700, mxGetJc_700),
+// each of which raised the host's error: a module that makes one fails in
+// MATLAB, whatever it does with the error.
+STANDIN_MX_API long refusedEntryCalls();
 
 inline mxArray* makeDouble(size_t m, size_t n, const std::vector<double>& values) {
     return makeDouble(m, n, values.data());

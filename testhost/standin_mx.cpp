@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "standin_host.h"
@@ -15,12 +16,26 @@ struct mxArray_tag {
     void* real;    // numel elements of the class, or the stored values when sparse
     void* imag;    // same size as real when complex
     size_t stored; // element count held in real (nonzeros when sparse)
-    std::vector<mwIndex> ir, jc;  // sparse: each value's row, each column's first value
+    // Sparse: each value's row and each column's first value, as 64-bit
+    // MATLAB holds them (size_t, whatever API a module is built for).
+    std::vector<size_t> ir, jc;
 };
 
 namespace {
 long live = 0;
 size_t byteLimit = SIZE_MAX;
+long refused = 0;
+
+// An entry that 64-bit MATLAB keeps only to refuse it: the call is counted,
+// then raises the host's error with MATLAB's own message.
+[[noreturn]] void obsolete(const char* entry) {
+    ++refused;
+    throw standin::HostError(
+        "standin:obsoleteEntry",
+        std::string("Function \"") + entry +
+            "\" is obsolete. (64-bit mex files using sparse matrices must be rebuilt with the "
+            "\"-largeArrayDims\" option. See the R2006b release notes for more details.)");
+}
 
 size_t elementSize(mxClassID cls) {
     switch (cls) {
@@ -105,6 +120,8 @@ mxArray* makeSparseColumns(size_t m, size_t n, const int* starts, const int* row
 
 long liveArrays() { return live; }
 
+long refusedEntryCalls() { return refused; }
+
 void setArrayByteLimit(size_t bytes) { byteLimit = bytes; }
 
 void* dataOf(mxArray* a) { return a->real; }
@@ -117,8 +134,11 @@ bool mxIsSparse(const mxArray* a) { return a->sparse; }
 bool mxIsDouble(const mxArray* a) { return a->cls == mxDOUBLE_CLASS; }
 bool mxIsSingle(const mxArray* a) { return a->cls == mxSINGLE_CLASS; }
 void* mxGetData(const mxArray* a) { return a->real; }
-mwIndex* mxGetIr_700(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->ir.data()) : nullptr; }
-mwIndex* mxGetJc_700(const mxArray* a) { return a->sparse ? const_cast<mwIndex*>(a->jc.data()) : nullptr; }
+// 64-bit MATLAB refuses the 32-bit sparse entries for every array.
+int* mxGetIr_700(const mxArray*) { obsolete("mxGetIr_700"); }
+int* mxGetJc_700(const mxArray*) { obsolete("mxGetJc_700"); }
+size_t* mxGetIr_730(const mxArray* a) { return a->sparse ? const_cast<size_t*>(a->ir.data()) : nullptr; }
+size_t* mxGetJc_730(const mxArray* a) { return a->sparse ? const_cast<size_t*>(a->jc.data()) : nullptr; }
 bool mxIsComplex(const mxArray* a) { return a->complex; }
 bool mxIsLogical(const mxArray* a) { return a->cls == mxLOGICAL_CLASS; }
 bool mxIsNumeric(const mxArray* a) {
@@ -154,6 +174,10 @@ double mxGetScalar(const mxArray* a) {
 mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexity) {
     const size_t rows = m > 0 ? static_cast<size_t>(m) : 0, cols = n > 0 ? static_cast<size_t>(n) : 0;
     return allocate(mxDOUBLE_CLASS, rows, cols, false, complexity == mxCOMPLEX, numelOf(rows, cols));
+}
+
+mxArray* mxCreateDoubleMatrix_730(size_t m, size_t n, mxComplexity complexity) {
+    return allocate(mxDOUBLE_CLASS, m, n, false, complexity == mxCOMPLEX, numelOf(m, n));
 }
 
 void mxDestroyArray(mxArray* a) {

@@ -18,6 +18,7 @@
 #include "fused_pass.h"
 #include "seeded_order.h"
 #include "train_on_order.h"
+#include "training_names.h"
 
 namespace {
 
@@ -287,12 +288,47 @@ TEST(EngineBatch, AFailureInAThreadIsRaisedOnceAllThreadsHaveStopped) {
             EXPECT_EQ(e.outOfMemory(), row.outOfMemory);
             EXPECT_STREQ(e.what(), row.what);
             EXPECT_LT(e.training(), b.trainings.size());
+            EXPECT_EQ(e.trainingCount(), 1u) << row.what;
             EXPECT_TRUE(b.trainings[e.training()].samples != nullptr) << row.what;
         }
     }
-    // Iterations on no samples: refused by the training itself.
-    Batch b(1);
-    b.trainings[0].samples = b.samples.data();
-    b.trainings[0].sampleCount = 0;
-    EXPECT_THROW(pellumar::runBatch(b.data, b.trainings.data(), 1, 2), pellumar::BatchFailure);
+    // Iterations on no samples: refused by the training itself, which the
+    // failure names; on sparse data the three alike trainings 3, 4 and 5 run
+    // as one group and fail together, and the failure names all three.
+    for (bool sparse : {false, true}) {
+        Batch b(9, sparse);
+        b.trainings[sparse ? 4 : 5].sampleCount = 0;
+        if (sparse)
+            for (int i : {3, 5}) b.trainings[i].sampleCount = 0;
+        try {
+            pellumar::runBatch(b.data, b.trainings.data(), b.trainings.size(), 1);
+            ADD_FAILURE() << "no failure raised, sparse " << sparse;
+        } catch (const pellumar::BatchFailure& e) {
+            EXPECT_FALSE(e.outOfMemory());
+            EXPECT_EQ(e.training(), sparse ? 3u : 5u) << "sparse " << sparse;
+            EXPECT_EQ(e.trainingCount(), sparse ? 3u : 1u) << "sparse " << sparse;
+        }
+    }
+}
+
+TEST(EngineBatch, AFailureIsNamedByTheClassesFoldAndSettingTheCallerPassed) {
+    // Three classes, two runs: training k + 3*r is class positives[k] in run r.
+    const double positives[] = {3, 1, 2};
+    const double runs[] = {0, 1e-4, 0.5, 42, 2, 1e-3, 16, 9007199254740991.0};
+    struct Row {
+        size_t first, count;
+        const char* name;
+    } rows[] = {
+        {0, 1, "training of class 3 on all samples, lambda 0.0001, eta0 0.5, seed 42 (run 1)"},
+        {2, 1, "training of class 2 on all samples, lambda 0.0001, eta0 0.5, seed 42 (run 1)"},
+        {4, 1, "training of class 1 without fold 2, lambda 0.001, eta0 16, "
+               "seed 9007199254740991 (run 2)"},
+        {4, 2, "trainings of classes 1 to 2 together without fold 2, lambda 0.001, eta0 16, "
+               "seed 9007199254740991 (run 2)"},
+    };
+    for (const Row& row : rows) {
+        char text[300];
+        pellumar::nameTrainings(row.first, row.count, 3, positives, runs, text, sizeof text);
+        EXPECT_STREQ(text, row.name);
+    }
 }

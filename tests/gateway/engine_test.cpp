@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "../support/same_bits.h"
@@ -132,6 +133,41 @@ TEST_F(Engine, GivesTheCoreTrainingsOfItsSeedsLaidOutByRunClassifierAndCheckpoin
                 }
         }
     }
+}
+
+// The stand-in host types and refuses the entries as 64-bit MATLAB does:
+// the 32-bit API's sparse entries raise the host's error (and are counted),
+// the 64-bit API's give size_t positions. The engine above trained on sparse
+// data without calling a refused entry.
+TEST_F(Engine, TheHostRefusesThe32BitSparseEntriesAndTheEngineCallsNone) {
+    const long before = standin::refusedEntryCalls();
+    const int starts[] = {0, 1, 3}, rows[] = {2, 0, 1};
+    const double values[] = {1.5, -2.0, 4.0};
+    const mxArray* X = keep(standin::makeSparseColumns(3, 2, starts, rows, values));
+    for (auto entry : {mxGetIr_700, mxGetJc_700}) {
+        try {
+            entry(X);
+            ADD_FAILURE() << "a 32-bit sparse entry returned";
+        } catch (const standin::HostError& e) {
+            EXPECT_NE(std::string(e.what()).find("must be rebuilt with the \"-largeArrayDims\" "
+                                                 "option"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(standin::refusedEntryCalls(), before + 2);
+    const size_t* ir = mxGetIr_730(X);
+    const size_t* jc = mxGetJc_730(X);
+    EXPECT_EQ(std::vector<size_t>(ir, ir + 3), (std::vector<size_t>{2, 0, 1}));
+    EXPECT_EQ(std::vector<size_t>(jc, jc + 3), (std::vector<size_t>{0, 1, 3}));
+    static_assert(sizeof(mwIndex) == sizeof(size_t), "the tests use the 64-bit API");
+
+    const Problem p;
+    const auto r = call({keep(standin::makeSparseColumns(p.M, p.N, p.starts.data(), p.rows.data(),
+                                                         p.values.data())),
+                         keep(makeDouble(1, p.N, p.classOf)), keep(makeScalar(2)),
+                         keep(makeDouble(1, 0, {})), keep(makeDouble(4, 1, {0, 1e-4, 0.5, 7})),
+                         keep(makeScalar(100)), keep(makeScalar(1)), keep(makeScalar(2))});
+    EXPECT_FALSE(r.failed) << r.errorMessage;
+    EXPECT_EQ(standin::refusedEntryCalls(), before + 2) << "the engine called a refused entry";
 }
 
 TEST_F(Engine, RefusesWhatItCannotTrainWithIdentifiers) {

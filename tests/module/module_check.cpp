@@ -433,6 +433,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    // An entry that 64-bit MATLAB refuses raises the host's error, which a
+    // module could catch and hide: no module may have called one at all.
+    check(standin::refusedEntryCalls() == 0,
+          "no entry that 64-bit MATLAB refuses was called (" +
+              std::to_string(standin::refusedEntryCalls()) + " calls)");
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
