@@ -68,7 +68,10 @@ function make_pellumar(outdir)
   % uses Windows threads there); macOS has them in its C library.
   threads = isunix() && ~ismac();
   if exist('OCTAVE_VERSION', 'builtin')
-    % mkoctfile reads its compiler flags from the environment.
+    % mkoctfile reads its compiler flags from the environment. Octave has
+    % one array API, whose mwIndex is 64-bit in every build with 64-bit
+    % indices (the default); mkoctfile accepts and ignores MATLAB's API
+    % options, with a warning, so none is given.
     base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
     old = getenv('CXXFLAGS');
     % -O3: built at -O2, the sparse run took 1.6x as long on text data.
@@ -102,14 +105,21 @@ function make_pellumar(outdir)
       flags = {'CXXFLAGS=$CXXFLAGS -std=c++14 -ffp-contract=off -fno-fast-math', ...
                'CXXOPTIMFLAGS=-O3 -DNDEBUG'};
     end
-    mex('-c', '-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', objdir, ...
+    % The two array APIs of the mex command: Pellumar on the 32-bit
+    % compatible one (-compatibleArrayDims: its output comes from
+    % mxCreateDoubleMatrix_700, and it reads no sparse array), the engine on
+    % the 64-bit one (-largeArrayDims: 64-bit MATLAB refuses the 32-bit API's
+    % sparse entries, mxGetIr_700 and mxGetJc_700, which the engine would
+    % need for sparse X). The core includes no header of the host, so its
+    % objects serve both.
+    mex('-c', '-largeArrayDims', '-O', flags{:}, ['-I' core], '-outdir', objdir, ...
         coreSources{:});
     % The object files are .o or .obj, as the compiler names them.
     objectFiles = [dir(fullfile(objdir, '*.o')); dir(fullfile(objdir, '*.obj'))];
     objects = fullfile(objdir, {objectFiles.name});
     mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', outdir, ...
         '-output', 'Pellumar', fullfile(gateway, gateways{1}), objects{:});
-    mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', engineOut, ...
+    mex('-largeArrayDims', '-O', flags{:}, ['-I' core], '-outdir', engineOut, ...
         '-output', 'pellumar_engine', fullfile(gateway, gateways{2}), objects{:});
   end
   % The help text goes beside the module (the module takes precedence over it).

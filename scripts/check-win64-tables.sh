@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the export and import tables of the Windows modules (Pellumar and
 # the toolbox's engine): mexFunction is each one's only export, each creates
-# arrays with the 32-bit mxCreateDoubleMatrix_700 and no other variant, and
-# needs only system DLLs and the host's libmx and libmex (no MinGW-w64 runtime
+# arrays with one variant of mxCreateDoubleMatrix, that of its array API
+# (Pellumar the 32-bit mxCreateDoubleMatrix_700, the engine the 64-bit
+# mxCreateDoubleMatrix_730; doc/HOST_API.md), and needs only system DLLs and the host's libmx and libmex (no MinGW-w64 runtime
 # DLL: libwinpthread, libstdc++, libgcc); together they import exactly the
 # host functions listed in gateway/win64/*.def. Prints "N passed, N failed".
 set -uo pipefail
@@ -28,8 +29,12 @@ for module in "$@"; do
   check "$name: imports from libmex.dll" grep -qx 'libmex.dll' <<<"$dlls"
 
   mx_imports=$(awk '/DLL Name: libmx.dll/{on=1; next} /DLL Name:/{on=0} on' <<<"$table" | grep -oE 'mx[A-Za-z0-9_]+')
-  check "$name: creates arrays with mxCreateDoubleMatrix_700" grep -qx 'mxCreateDoubleMatrix_700' <<<"$mx_imports"
-  others=$(grep -E '^mxCreate' <<<"$mx_imports" | grep -vx 'mxCreateDoubleMatrix_700')
+  case $name in
+    pellumar_engine.*) create=mxCreateDoubleMatrix_730 ;;
+    *) create=mxCreateDoubleMatrix_700 ;;
+  esac
+  check "$name: creates arrays with $create" grep -qx "$create" <<<"$mx_imports"
+  others=$(grep -E '^mxCreate' <<<"$mx_imports" | grep -vx "$create")
   check "$name: no other creation variant (got: $(echo $others))" test -z "$others"
   mex_imports=$(awk '/DLL Name: libmex.dll/{on=1; next} /DLL Name:/{on=0} on' <<<"$table" | grep -oE 'mex[A-Za-z0-9_]+')
   check "$name: raises errors with mexErrMsgIdAndTxt" grep -qx 'mexErrMsgIdAndTxt' <<<"$mex_imports"

@@ -15,7 +15,7 @@
  * with the types of its API, so that the stand-in's libmx defines every one
  * of them whichever API a module is built for. 64-bit MATLAB refuses the
  * 32-bit sparse entries mxGetIr_700 and mxGetJc_700 (since R2006b; see
- * gateway/host_api.txt for the documentation behind each entry), and so does
+ * doc/HOST_API.md for the documentation behind each entry), and so does
  * the stand-in: they raise the host's error instead of returning data. */
 #ifndef PELLUMAR_STANDIN_MATRIX_H
 #define PELLUMAR_STANDIN_MATRIX_H
