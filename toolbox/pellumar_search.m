@@ -57,6 +57,9 @@ function result = pellumar_search(X, labels, varargin)
 
 %   Errors (identifier: cause): those of pellumar_train, and
 %     pellumar:tooFewSamples   a class has fewer samples than there are folds
+%   pellumar:outOfMemory and pellumar:internal name the training that failed:
+%   its class (its position among the sorted classes), the fold it left out,
+%   its Lambda, Eta0 and seed.
 %   A setting whose weights overflow (pellumar:diverged in pellumar_train)
 %   scores accuracy 0 on its folds.
 %

@@ -91,6 +91,8 @@ function model = pellumar_train(X, labels, varargin)
 %                              as one) or samples
 %     pellumar:outOfMemory     not enough memory for the training's weights
 %     pellumar:internal        an unexpected failure inside the engine
+%   The last two name the training that failed: its class (the class's
+%   position in model.Classes), its samples, Lambda, Eta0 and seed.
 %
 %   Example
 %     labels = randi(3, 1, 300);
