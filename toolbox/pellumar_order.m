@@ -15,7 +15,8 @@ function order = pellumar_order(N, seed)
 %
 %   Inputs
 %     N     a whole number from 0 to 2^31 - 1.
-%     SEED  a whole number from 0 to 2^53 - 1 (model.Seed of a trained model).
+%     SEED  a whole number from 0 to 2^53 - 1, of any numeric class
+%           (model.Seed of a trained model, a uint64, as it is).
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin     fewer than two inputs

@@ -11,7 +11,12 @@ function [predicted, scores] = pellumar_predict(model, X)
 %             or sparse, classified as double(X)) with as many rows as the
 %             model's features, one sample per column, finite. Sparse X is
 %             multiplied as it is, never made dense (with standardisation
-%             too, for a model trained on sparse data).
+%             too, for a model trained on sparse data). A sparse X may have
+%             fewer rows: the features after its last row are zeros in every
+%             sample, as in a test file that pellumar_read_libsvm read without
+%             a feature count and whose last features no sample has. Not a
+%             dense X, nor a sparse one with as many columns as the model has
+%             features (samples given as rows).
 %
 %   Outputs
 %     PREDICTED  N labels, of the class of the training labels (a cell array
@@ -27,7 +32,9 @@ function [predicted, scores] = pellumar_predict(model, X)
 %     pellumar:badData       X is not a real numeric matrix (logical, char,
 %                            cell, complex, ...)
 %     pellumar:featureCount  X has another number of rows than the model has
-%                            features (samples are columns)
+%                            features (samples are columns), beyond the
+%                            fewer rows a sparse X may have; the message
+%                            gives both numbers
 %     pellumar:nonFinite     X holds NaN or Inf (the message names the first
 %                            sample and feature holding one)
 %
@@ -54,10 +61,20 @@ function [predicted, scores] = pellumar_predict(model, X)
   % and hosts don't multiply a double matrix by an integer one.
   X = double(X);
   features = size(model.W, 1) - double(model.Bias);
+  % A sparse X of fewer rows holds zeros in the features after them: what a
+  % LIBSVM file read without a feature count says of the features none of
+  % its samples has. Rows of zeros are added, as the file would have been
+  % read with the model's count. As many columns as the model's features
+  % are rather samples given as rows, refused below.
+  if issparse(X) && size(X, 1) < features && size(X, 2) ~= features
+    X = [X; sparse(features - size(X, 1), size(X, 2))];
+  end
   if size(X, 1) ~= features
     error('pellumar:featureCount', ...
-          ['pellumar_predict: X has %d rows but the model has %d features; samples are the ' ...
-           'columns of X'], size(X, 1), features);
+          ['pellumar_predict: X has %d features (rows) but the model was trained on %d; samples ' ...
+           'are the columns of X. For files read by pellumar_read_libsvm, read the training and ' ...
+           'the test file with the same feature count: pellumar_read_libsvm(file, features)'], ...
+          size(X, 1), features);
   end
   check_finite('pellumar_predict', X);
 

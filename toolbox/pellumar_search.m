@@ -14,7 +14,8 @@ function result = pellumar_search(X, labels, varargin)
 %     'Verbose'      print the settings' accuracies as a table and the
 %                    cross-validation's time.          Default true.
 %     'Parallel'     cross-validate each fold on a parfor worker. Default false.
-%     'Seed'         a whole number from 0 to 2^53 - 1 from which the folds
+%     'Seed'         a whole number from 0 to 2^53 - 1 (of any numeric class,
+%                    as model.Seed is a uint64) from which the folds
 %                    and every training's seed are made, the same on every
 %                    host. Default: all drawn from the host's generator
 %                    (randperm, randi), so that rng(s) in MATLAB, or
@@ -54,14 +55,15 @@ function result = pellumar_search(X, labels, varargin)
 %               seed of the search's).
 %     Folds     1-by-N, the fold of each sample.
 %     Seconds   the cross-validation's time.
-
+%
 %   Errors (identifier: cause): those of pellumar_train, and
 %     pellumar:tooFewSamples   a class has fewer samples than there are folds
 %   pellumar:outOfMemory and pellumar:internal name the training that failed:
 %   its class (its position among the sorted classes), the fold it left out,
 %   its Lambda, Eta0 and seed.
 %   A setting whose weights overflow (pellumar:diverged in pellumar_train)
-%   scores accuracy 0 on its folds.
+%   scores accuracy 0 on its folds; its line in the table ends with
+%   'diverged on F of K folds'.
 %
 %   Example
 %     X = [randn(2, 100) + 1.5, randn(2, 100) - 1.5];
@@ -74,7 +76,7 @@ function result = pellumar_search(X, labels, varargin)
   if nargin < 2
     error('pellumar:nargin', 'pellumar_search: needs X and the labels (help pellumar_search)');
   end
-  [classes, index] = check_training_data('pellumar_search', X, labels);
+  [classes, index, X] = check_training_data('pellumar_search', X, labels);
   defaults = struct('Lambda', [1e-6 1e-5 1e-4 1e-3 1e-2 1e-1], 'Passes', [5 20], 'Eta0', 0.5, ...
                     'Bias', true, 'Standardize', false, 'Folds', 5, 'Verbose', true, ...
                     'Parallel', false, 'Seed', [], 'Threads', []);
@@ -143,6 +145,10 @@ function result = pellumar_search(X, labels, varargin)
     accuracy(:, f) = foldAccuracies(job, f);
   end
   seconds = toc(start);
+  % NaN marks a fold whose weights overflowed: it counts as accuracy 0, and
+  % the table tells it from a setting that classified nothing right.
+  diverged = sum(isnan(accuracy), 2);
+  accuracy(isnan(accuracy)) = 0;
 
   settings = struct('Lambda', {}, 'Passes', {}, 'Eta0', {}, 'Accuracy', {}, ...
                     'AccuracyStd', {}, 'Seconds', {});
@@ -154,13 +160,21 @@ function result = pellumar_search(X, labels, varargin)
     settings(s).AccuracyStd = std(accuracy(s, :));
     settings(s).Seconds = seconds / count;
     if opts.Verbose
-      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)\n', ...
-              lambda(s), passes(s), eta0(s), settings(s).Accuracy, settings(s).AccuracyStd);
+      note = '';
+      if diverged(s) > 0
+        note = sprintf('  diverged on %d of %d folds', diverged(s), folds);
+      end
+      fprintf('  lambda %-8g passes %-5g eta0 %-6g accuracy %.4f (std %.4f)%s\n', ...
+              lambda(s), passes(s), eta0(s), settings(s).Accuracy, settings(s).AccuracyStd, note);
     end
   end
 
   % Highest accuracy; then the larger lambda, then the fewer passes; sortrows
   % is stable, so the first in order after that.
+  if opts.Verbose && any(diverged)
+    fprintf(['diverged: the weights overflowed (Lambda * Eta0 too large) and count as accuracy 0 ' ...
+             'on those folds\n']);
+  end
   [~, order] = sortrows([-[settings.Accuracy]', -[settings.Lambda]', [settings.Passes]']);
   best = settings(order(1));
   model = pellumar_train(X, labels, 'Lambda', best.Lambda, 'Passes', best.Passes, ...
@@ -266,8 +280,12 @@ function accuracy = foldAccuracies(job, testFolds)
           [~, chosen] = max(scores, [], 1);
         end
         % Weights that overflowed (Eta0 * Lambda too large, as pellumar_train
-        % reports) classify nothing.
-        accuracy(l, c, e, i) = mean(chosen == expected) * all(isfinite(weights(:)));
+        % reports) classify nothing: NaN marks them for the caller.
+        if all(isfinite(weights(:)))
+          accuracy(l, c, e, i) = mean(chosen == expected);
+        else
+          accuracy(l, c, e, i) = NaN;
+        end
       end
     end
   end

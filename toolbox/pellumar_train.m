@@ -7,13 +7,16 @@ function model = pellumar_train(X, labels, varargin)
 %   seed gives. Classify with pellumar_predict.
 %
 %   Inputs
-%     X       M-by-N real double or single matrix, one sample per column
-%             (finite), or a sparse double one. Single data are read as the
-%             doubles they convert to, without a copy: the model is that of
-%             double(X). Sparse data train in time proportional to their
-%             non-zeros, never made dense, by a run of their own order that
-%             agrees with the dense run to rounding (doc/SPARSE.md), except
-%             with 'Standardize', which does not centre sparse data.
+%     X       M-by-N real double, single or integer matrix, one sample per
+%             column (finite), or a sparse double one. Single data are read
+%             as the doubles they convert to, without a copy: the model is
+%             that of double(X). Integer data (uint8 pixels, counts) train as
+%             their double values, as pellumar_predict classifies them: they
+%             are converted to a double copy first. Sparse data train in time
+%             proportional to their non-zeros, never made dense, by a run of
+%             their own order that agrees with the dense run to rounding
+%             (doc/SPARSE.md), except with 'Standardize', which does not
+%             centre sparse data.
 %     LABELS  one label per sample: numeric, logical, a cell array of
 %             character vectors, or in MATLAB categorical or string, with two
 %             or more distinct values.
@@ -30,10 +33,11 @@ function model = pellumar_train(X, labels, varargin)
 %                    and pellumar_predict applies. Sparse data are scaled to
 %                    unit variance without centring (Mean is 0), since
 %                    centring would fill the matrix.             Default false.
-%     'Seed'         a whole number from 0 to 2^53 - 1 that sets the visiting
-%                    order (pellumar_order). Default: drawn from the host's
-%                    generator with randi, so that rng(s) in MATLAB, or
-%                    rand('state', s) in Octave, repeats the training.
+%     'Seed'         a whole number from 0 to 2^53 - 1, of any numeric class,
+%                    that sets the visiting order (pellumar_order). Default:
+%                    drawn from the host's generator with randi, so that
+%                    rng(s) in MATLAB, or rand('state', s) in Octave,
+%                    repeats the training.
 %     'Threads'      how many threads train the classifiers at once (on
 %                    sparse X, a thread trains up to sixteen of them
 %                    together); the weights are the same bits for any number.
@@ -59,7 +63,9 @@ function model = pellumar_train(X, labels, varargin)
 %                  that its weight is 0.
 %     LabelsAsColumn  true when the labels were a column, so that
 %                  pellumar_predict gives a column too.
-%     Seed         the seed the training used.
+%     Seed         the seed the training used, a uint64, so that it shows
+%                  every digit (a double of 15 or 16 digits shows rounded,
+%                  in e-notation).
 %
 %   Every classifier of one call visits the samples in the one order of
 %   model.Seed: the sample at iteration t is X(:, order(mod(t, N) + 1)) with
@@ -69,8 +75,9 @@ function model = pellumar_train(X, labels, varargin)
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin          fewer than two inputs
-%     pellumar:badData         X is not a real double or single matrix, or a
-%                              real sparse double one
+%     pellumar:badData         X is not a real double, single or integer
+%                              matrix, or a real sparse double one (logical
+%                              X too, as in pellumar_predict)
 %     pellumar:nonFinite       X holds NaN or Inf (the message names the first
 %                              sample and feature holding one)
 %     pellumar:badLabels       labels of another class, or NaN (in MATLAB:
@@ -78,11 +85,16 @@ function model = pellumar_train(X, labels, varargin)
 %     pellumar:samplesAsRows   as many labels as X has rows, not columns:
 %                              samples are columns, pass X.'
 %     pellumar:labelCount      the number of labels is not the number of samples
+%     pellumar:noSamples       X has no columns (and there are no labels)
+%     pellumar:noFeatures      X has no rows: samples are columns, features
+%                              rows; a model of the bias alone is refused
 %     pellumar:oneClass        fewer than two distinct labels
 %     pellumar:unknownOption   an option name that is not one of the above,
 %                              with or without a value after it
 %     pellumar:badOption       an option value that is not a finite number in
-%                              range (or true/false), or options not in pairs
+%                              range (or true/false), an option name without
+%                              a value after it (the message names it), or
+%                              options not in pairs
 %     pellumar:noIterations    Passes * N < 1: T would be 0, an untrained model
 %     pellumar:tooManyIterations  Passes * N is 2^31 or more
 %     pellumar:diverged        the weights overflowed: Eta0 * Lambda so large
@@ -106,7 +118,7 @@ function model = pellumar_train(X, labels, varargin)
   if nargin < 2
     error('pellumar:nargin', 'pellumar_train: needs X and the labels (help pellumar_train)');
   end
-  [classes, index] = check_training_data('pellumar_train', X, labels);
+  [classes, index, X] = check_training_data('pellumar_train', X, labels);
   defaults = struct('Lambda', 1e-4, 'Passes', 10, 'Eta0', 0.5, 'Bias', true, 'Standardize', false, ...
                     'Seed', [], 'Threads', []);
   opts = parse_options('pellumar_train', defaults, varargin);
@@ -164,9 +176,11 @@ function model = pellumar_train(X, labels, varargin)
           double(opts.Eta0));
   end
 
-  % Braces keep a cell array of classes one field, not a struct array.
+  % Braces keep a cell array of classes one field, not a struct array. The
+  % seed as a uint64 (exact: below 2^53), which the hosts show with every
+  % digit, so that it can be copied by hand; 'Seed' takes it as it is.
   model = struct('W', W, 'Classes', {classes}, 'Bias', opts.Bias, ...
                  'Standardize', opts.Standardize, 'Lambda', double(opts.Lambda), ...
                  'Passes', double(opts.Passes), 'Eta0', double(opts.Eta0), 'Iterations', T, ...
-                 'Mean', centre, 'Scale', scale, 'Seed', seed, 'LabelsAsColumn', iscolumn(labels));
+                 'Mean', centre, 'Scale', scale, 'Seed', uint64(seed), 'LabelsAsColumn', iscolumn(labels));
 end

@@ -4,12 +4,35 @@
 % "N passed, N failed".
 1;
 
-function id = errorOf(f, varargin)
+% The identifier and message of the error f raises ('' when it raises none).
+function [id, message] = errorOf(f, varargin)
   id = '';
+  message = '';
   try
     f(varargin{:});
   catch err
     id = err.identifier;
+    message = err.message;
+  end
+end
+
+% What f gives, or the identifier of its error: rows that compare results
+% fail, rather than stop the suite, where a call is refused.
+function out = outcome(f, varargin)
+  try
+    out = f(varargin{:});
+  catch err
+    out = err.identifier;
+  end
+end
+
+% The bits of the weights pellumar_train gives, or the identifier of its error.
+function text = trainedBits(varargin)
+  model = outcome(@pellumar_train, varargin{:});
+  if isstruct(model)
+    text = num2hex(model.W(:));
+  else
+    text = model;
   end
 end
 
@@ -93,7 +116,7 @@ slips = {
   'pellumar:nargin',          @pellumar_train,   {X}
   'pellumar:badData',         @pellumar_train,   {sparse(X) > 0, side}
   'pellumar:badData',         @pellumar_search,  {sparse(X) * 1i, side}
-  'pellumar:badData',         @pellumar_train,   {int8(X), side}
+  'pellumar:badData',         @pellumar_train,   {X > 0, side}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', -1}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Seed', 2^53}
   'pellumar:badOption',       @pellumar_search,  {X, side, 'Seed', 1.5}
@@ -109,6 +132,10 @@ slips = {
   'pellumar:samplesAsRows',   @pellumar_train,   {X', side}
   'pellumar:labelCount',      @pellumar_train,   {X, side(1:end - 1)}
   'pellumar:oneClass',        @pellumar_train,   {X, ones(1, N)}
+  'pellumar:noSamples',       @pellumar_train,   {[], []}
+  'pellumar:noSamples',       @pellumar_search,  {zeros(2, 0), [], 'Verbose', false}
+  'pellumar:noFeatures',      @pellumar_train,   {zeros(0, N), side}
+  'pellumar:noFeatures',      @pellumar_search,  {sparse(0, N), side, 'Verbose', false}
   'pellumar:unknownOption',   @pellumar_train,   {X, side, 'Lamda', 1e-3}
   'pellumar:unknownOption',   @pellumar_train,   {X, side, 'Lamda'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda'}
@@ -123,6 +150,7 @@ slips = {
   'pellumar:nonFinite',       @pellumar_search,  {Xbad, side, 'Verbose', false}
   'pellumar:tooFewSamples',   @pellumar_search,  {X, [1 1 1, zeros(1, N - 3)], 'Folds', 4}
   'pellumar:featureCount',    @pellumar_predict, {model, [X3; X3]}
+  'pellumar:featureCount',    @pellumar_predict, {model, X3(1, :)}
   'pellumar:badModel',        @pellumar_predict, {struct('W', 1), X}
 };
 for k = 1:size(slips, 1)
@@ -141,6 +169,21 @@ for k = 1:size(nonFinite, 1)
   end
   check(strcmp(err.identifier, 'pellumar:nonFinite') && ~isempty(strfind(err.message, 'sample 7')) && ...
         ~isempty(strfind(err.message, 'feature 2')), sprintf('non-finite X %d: ''%s''', k, err.message));
+end
+% Messages that must name the slip: each row's message holds every text of
+% its third column and none of its fourth.
+messages = {
+  @pellumar_train,   {X, side, 'Eta0'},                    {'''Eta0''', 'no value'}, {'out of bound'}
+  @pellumar_search,  {X, side, 'Lambda', 1e-3, 'Folds'},   {'''Folds''', 'no value'}, {'out of bound'}
+  @pellumar_train,   {[], []},                             {'no samples'},          {'distinct'}
+  @pellumar_predict, {model, [X3; X3; X3(1, :)]},          {'X has 5 features', 'trained on 2', ...
+                                                            'pellumar_read_libsvm(file, features)'}, {}
+};
+for k = 1:size(messages, 1)
+  [~, text] = errorOf(messages{k, 1}, messages{k, 2}{:});
+  found = @(parts) cellfun(@(part) ~isempty(strfind(text, part)), parts);
+  check(~isempty(text) && all(found(messages{k, 3})) && ~any(found(messages{k, 4})), ...
+        sprintf('message %d names the slip: ''%s''', k, text));
 end
 
 % The search: every class in every fold, in proportion; the highest mean
@@ -165,11 +208,21 @@ check(all(accuracies == 1) && result.Best.Lambda == 1e-3 && result.Best.Passes =
       'all settings tie at 1: the larger lambda, then the fewer passes');
 check(numel(regexp(output, 'accuracy \d\.\d{4} \(std', 'match')) == 4 && ...
       result.Model.Lambda == result.Best.Lambda, 'one progress line per setting; Model has the best setting');
+% A setting whose weights overflow scores accuracy 0 on its folds, as
+% documented, and its line in the table says it diverged.
+output = evalc(['diverging = pellumar_search(Xs, labels, ''Lambda'', [1e-3 1e6], ' ...
+                '''Passes'', 5, ''Folds'', 3);']);
+settingLines = regexp(output, '^  lambda [^\n]*', 'match', 'lineanchors');
+overflowing = ~cellfun(@isempty, strfind(settingLines, 'lambda 1e+06'));
+marked = ~cellfun(@isempty, strfind(settingLines, 'diverged'));
+check(numel(settingLines) == 2 && any(overflowing) && isequal(marked, overflowing) && ...
+      isequal([diverging.Settings.Accuracy] == 0, [diverging.Settings.Lambda] == 1e6), ...
+      sprintf('diverged settings: accuracy 0, marked in the table (%s)', output));
 
 % Seeds. Each row: two ways to the same model or search, which must agree
 % bit for bit (weights and, for searches, every accuracy and the folds).
 bits = @(W) num2hex(W(:));
-sameSearch = @(a, b) isequal(bits(a.Model.W), bits(b.Model.W)) && ...
+sameSearch = @(a, b) isstruct(a) && isstruct(b) && isequal(bits(a.Model.W), bits(b.Model.W)) && ...
                      isequal([a.Settings.Accuracy], [b.Settings.Accuracy]) && isequal(a.Folds, b.Folds);
 Xn = Xs + 2 * randn(size(Xs));  % overlapping classes: accuracies below 1 tell settings apart
 Xsingle = single(Xn);
@@ -191,6 +244,17 @@ scaledModel = pellumar_train(Xsparse, labels, 'Seed', 8, 'Standardize', true);
 far = [1e6 + 0.01 * randn(1, 105); Xn(1, :)];  % a feature far from 0 with a small spread
 farModel = pellumar_train(sparse(far), labels, 'Seed', 8, 'Standardize', true);
 oneRow = pellumar_train(sparse(far(2, :)), labels, 'Seed', 8, 'Standardize', true);
+Xcounts = round(10 * abs(Xn));  % whole numbers, as counts and pixels are
+countSearch = outcome(@pellumar_search, int16(Xcounts), labels, grid{:}, 'Seed', 99);
+seedShown = 2^53 - 12345;       % a seed of sixteen digits
+shownModel = pellumar_train(Xn, labels, 'Seed', seedShown, 'Passes', 1);
+shownSearch = outcome(@pellumar_search, Xn, labels, grid{:}, 'Seed', shownModel.Seed);
+wide = pellumar_train([Xn; Xn], labels, 'Seed', 8, 'Standardize', true);  % four features, centred
+[widePredicted, wideScores] = pellumar_predict(wide, [Xsparse; sparse(2, 105)]);
+narrowScores = [];
+try
+  [~, narrowScores] = pellumar_predict(wide, Xsparse);
+end
 repeats = {
   'rand(''state'') repeats a training',         isequal(bits(a.W), bits(b.W)) && a.Seed == b.Seed
   'another state, another seed and model',      other.Seed ~= a.Seed && ~isequal(bits(other.W), bits(a.W))
@@ -209,6 +273,25 @@ repeats = {
                                                   ~isequal(bits(sparseModel.W), bits(denseModel.W))
   'sparse scale: the deviation, far from 0 too', abs(farModel.Scale(1) / std(far(1, :)) - 1) < 1e-6
   'sparse scale of a one-feature X',           abs(oneRow.Scale / std(far(2, :)) - 1) < 1e-12
+  'integer X trains as double(X)', ...
+    isequal(trainedBits(uint8(Xcounts), labels, 'Seed', 3), trainedBits(Xcounts, labels, 'Seed', 3)) && ...
+    isequal(trainedBits(int32(Xcounts), labels, 'Seed', 3, 'Standardize', true), ...
+            trainedBits(Xcounts, labels, 'Seed', 3, 'Standardize', true))
+  'integer X searches as double(X)', ...
+    sameSearch(countSearch, pellumar_search(Xcounts, labels, grid{:}, 'Seed', 99))
+  'model.Seed shows every digit, taken back as it is', ...
+    ~isempty(strfind(evalc('disp(shownModel)'), sprintf('%d', seedShown))) && ...
+    strcmp(num2str(shownModel.Seed), sprintf('%d', seedShown)) && ...
+    isequal(trainedBits(Xn, labels, 'Seed', shownModel.Seed, 'Passes', 1), bits(shownModel.W)) && ...
+    isequal(pellumar_order(105, shownModel.Seed), pellumar_order(105, seedShown)) && ...
+    sameSearch(shownSearch, pellumar_search(Xn, labels, grid{:}, 'Seed', seedShown))
+  'sparse X with fewer rows: the missing features are zeros', ...
+    isequal(narrowScores, wideScores) && ...
+    isequal(outcome(@pellumar_predict, wide, Xsparse), widePredicted) && ...
+    isequal(outcome(@pellumar_predict, scaledModel, Xsparse(1, :)), ...
+            pellumar_predict(scaledModel, [Xsparse(1, :); sparse(1, 105)])) && ...
+    strcmp(errorOf(@pellumar_predict, wide, full(Xsparse)), 'pellumar:featureCount') && ...
+    strcmp(errorOf(@pellumar_predict, wide, sparse([Xn(:, 1:3); Xn(:, 1:3)]')), 'pellumar:featureCount')
   'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
                                                   isequal(pellumar_predict(scaledModel, Xsparse), ...
                                                           pellumar_predict(scaledModel, full(Xsparse)))

@@ -1,16 +1,22 @@
-function [classes, index] = check_training_data(caller, X, labels)
+function [classes, index, X] = check_training_data(caller, X, labels)
 %CHECK_TRAINING_DATA The checks of the data and labels that training needs.
-%   [CLASSES, INDEX] = CHECK_TRAINING_DATA(CALLER, X, LABELS) refuses, with an
-%   identifier, the slips that would otherwise train a bad model without a
+%   [CLASSES, INDEX, X] = CHECK_TRAINING_DATA(CALLER, X, LABELS) refuses, with
+%   an identifier, the slips that would otherwise train a bad model without a
 %   word (NaN or Inf in X among them), and returns the sorted distinct labels
 %   (a column of the labels' class) with each sample's class number (a row,
-%   1..numel(CLASSES)).
+%   1..numel(CLASSES)), and X as the engine takes it: integer data as their
+%   double values.
 
-  % Dense double or single data, or sparse double data (the hosts have no
-  % sparse single); a sparse logical or complex X is a slip, not data.
+  % Dense double, single or integer data, or sparse double data (the hosts
+  % have no sparse single or integer); a logical or complex X is a slip, not
+  % data, as pellumar_predict holds it too. The engine reads double and
+  % single: integer data are converted, as pellumar_predict classifies them.
+  if isinteger(X) && isreal(X)
+    X = double(X);
+  end
   if ~(isa(X, 'double') || (isa(X, 'single') && ~issparse(X))) || ~isreal(X) || ndims(X) ~= 2
-    error('pellumar:badData', ['%s: X must be a real double or single matrix, or a real sparse ' ...
-                               'double one, one sample per column'], caller);
+    error('pellumar:badData', ['%s: X must be a real double, single or integer matrix, or a real ' ...
+                               'sparse double one, one sample per column'], caller);
   end
   % MATLAB's categorical and string arrays serve as labels as they are:
   % unique sorts them (a categorical in the order of its categories) and
@@ -46,6 +52,16 @@ function [classes, index] = check_training_data(caller, X, labels)
     end
     error('pellumar:labelCount', '%s: X has %d samples (columns) but there are %d labels', ...
           caller, samples, numel(labels));
+  end
+  if samples == 0
+    error('pellumar:noSamples', '%s: X has no samples (columns) and there are no labels', caller);
+  end
+  % Without features only the bias would train, a model that gives every
+  % sample one class: an X of 0 rows is rather samples given as rows of an
+  % empty matrix, or a file read as empty.
+  if features == 0
+    error('pellumar:noFeatures', ['%s: X has %d samples (columns) but no features (rows); samples ' ...
+          'are the columns of X, features its rows'], caller, samples);
   end
   check_finite(caller, X);
   [classes, ~, index] = unique(labels(:));

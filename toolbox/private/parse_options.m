@@ -5,8 +5,9 @@ function opts = parse_options(caller, defaults, args)
 %   to case, and returns DEFAULTS with the values given. Octave's inputParser
 %   raises its errors without identifiers and MATLAB's with its own, so
 %   unknown names are collected (KeepUnmatched) and reported here as
-%   pellumar:unknownOption, also a last name without a value, and any other
-%   parse failure is raised again as pellumar:badOption.
+%   pellumar:unknownOption, also a last name without a value; a known name
+%   without a value is pellumar:badOption naming it, and any other parse
+%   failure is raised again as pellumar:badOption.
 
   parser = inputParser;
   parser.FunctionName = caller;
@@ -27,6 +28,16 @@ function opts = parse_options(caller, defaults, args)
        ~any(strcmpi(char(name), names))
       unknownOption(caller, char(name), names);
     end
+  end
+  % Options not in pairs: inputParser's own message would tell of its
+  % internals (Octave's names an index of varargin), not of the option.
+  if mod(numel(args), 2) == 1
+    name = args{end};
+    if (ischar(name) && isrow(name)) || (isstring(name) && isscalar(name))
+      error('pellumar:badOption', '%s: option ''%s'' has no value after it', caller, char(name));
+    end
+    error('pellumar:badOption', ['%s: options are name-value pairs, such as ''Lambda'', 1e-4; the ' ...
+          '%d inputs after the labels are not'], caller, numel(args));
   end
   try
     parse(parser, args{:});
