@@ -2,7 +2,8 @@
 #   make demo    build the Octave module and train on the example data
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
-        octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist bench bench-toolbox versus fuzz \
+        octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist octave-package \
+        check-octave-package bench bench-toolbox versus fuzz \
         test-fuzz check-matlab check-host-api deps clean demo-text test-text bench-text bench-sparse-scale
 
 SHELL      := /bin/bash
@@ -259,6 +260,20 @@ dist: mexw64 mexa64
 	scripts/install-deps.sh dist
 	scripts/make-dist.sh $(BUILD)/win64 $(BUILD)/dist-linux
 
+# The Octave package alone, with its SHA256SUMS, in build/dist/ (emptied
+# first, as by dist): no Windows or release-Linux module is needed, since pkg
+# install compiles the modules.
+octave-package:
+	scripts/make-dist.sh --octave $(BUILD)/dist
+
+# The Octave package made as octave-package makes it, in a folder of its own
+# (dist empties build/dist/), installed by a fresh Octave into a scratch
+# prefix, loaded, and its pellumar_selftest run.
+check-octave-package:
+	scripts/install-deps.sh octave
+	scripts/make-dist.sh --octave $(BUILD)/octave-package
+	scripts/check-octave-package.sh $(BUILD)/octave-package/pellumar-$$(tr -d '[:space:]' < VERSION).tar.gz
+
 # Every host entry that the shipped modules import (objdump on the .mexa64,
 # the .mexw64's import table), checked against doc/HOST_API.md, the table
 # written from MATLAB's documentation: none missing, none that 64-bit MATLAB
@@ -320,7 +335,7 @@ check-matlab:
 	scripts/check-matlab-compat.sh
 
 test: check-matlab check-host-api test-core test-sanitize test-tsan test-valgrind test-clang test-portable check-arm64 test-octave \
-      test-soak test-fashion test-text check-win64 check-dist test-fuzz
+      check-octave-package test-soak test-fashion test-text check-win64 check-dist test-fuzz
 
 clean:
 	rm -rf $(BUILD)

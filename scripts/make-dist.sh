@@ -14,22 +14,31 @@
 # File times come from the last commit, so the same tree gives the same archives.
 # Usage: make-dist.sh WIN64_DIR LINUX_DIR, the folders holding Pellumar.mexw64
 # and pellumar_engine.mexw64, and Pellumar.mexa64 and pellumar_engine.mexa64.
+# make-dist.sh --octave [OUT_DIR] makes the Octave package alone, which needs
+# no built module (pkg install compiles them), and its SHA256SUMS, in OUT_DIR
+# (build/dist by default), emptied first as for the whole release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="usage: $0 WIN64_DIR LINUX_DIR"
-win64=${1:?$usage}
-linux=${2:?$usage}
-for module in "$win64"/{Pellumar,pellumar_engine}.mexw64 "$linux"/{Pellumar,pellumar_engine}.mexa64; do
-  [[ -f $module ]] || { echo "make-dist: $module is missing" >&2; exit 1; }
-done
+usage="usage: $0 WIN64_DIR LINUX_DIR, or $0 --octave [OUT_DIR]"
+out=build/dist
+octave_only=false
+if [[ ${1:-} == --octave ]]; then
+  octave_only=true
+  out=${2:-$out}
+else
+  win64=${1:?$usage}
+  linux=${2:?$usage}
+  for module in "$win64"/{Pellumar,pellumar_engine}.mexw64 "$linux"/{Pellumar,pellumar_engine}.mexa64; do
+    [[ -f $module ]] || { echo "make-dist: $module is missing" >&2; exit 1; }
+  done
+fi
 
 version=$(tr -d '[:space:]' < VERSION)
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "make-dist: bad VERSION '$version'" >&2; exit 1; }
 epoch=$(git log -1 --format=%ct 2>/dev/null || echo 1798761600)
 date=$(date -u -d "@$epoch" +%Y-%m-%d)
 name=pellumar-$version
-out=build/dist
-stage=build/dist-stage
+stage=$out-stage
 rm -rf "$out" "$stage"
 mkdir -p "$out" "$stage"
 
@@ -37,18 +46,20 @@ sources=(gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp core/*.cpp cor
 fill() { sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" "$1" > "$2"; }
 
 # The MATLAB archive.
-zipdir=$stage/zip/$name
-mkdir -p "$zipdir/src"
-cp gateway/Pellumar.m gateway/pellumar_selftest.m gateway/make_pellumar.m LICENSE "$zipdir/"
-cp toolbox/*.m "$zipdir/"
-mkdir -p "$zipdir/private"
-cp toolbox/private/*.m "$zipdir/private/"
-cp "$win64/Pellumar.mexw64" "$linux/Pellumar.mexa64" "$zipdir/"
-cp "$win64/pellumar_engine.mexw64" "$linux/pellumar_engine.mexa64" "$zipdir/private/"
-fill dist/README.md "$zipdir/README.md"
-cp "${sources[@]}" "$zipdir/src/"
-mkdir -p "$zipdir/examples"
-cp examples/* "$zipdir/examples/"
+if ! $octave_only; then
+  zipdir=$stage/zip/$name
+  mkdir -p "$zipdir/src"
+  cp gateway/Pellumar.m gateway/pellumar_selftest.m gateway/make_pellumar.m LICENSE "$zipdir/"
+  cp toolbox/*.m "$zipdir/"
+  mkdir -p "$zipdir/private"
+  cp toolbox/private/*.m "$zipdir/private/"
+  cp "$win64/Pellumar.mexw64" "$linux/Pellumar.mexa64" "$zipdir/"
+  cp "$win64/pellumar_engine.mexw64" "$linux/pellumar_engine.mexa64" "$zipdir/private/"
+  fill dist/README.md "$zipdir/README.md"
+  cp "${sources[@]}" "$zipdir/src/"
+  mkdir -p "$zipdir/examples"
+  cp examples/* "$zipdir/examples/"
+fi
 
 # The Octave package.
 pkgdir=$stage/pkg/$name
@@ -68,9 +79,13 @@ cp dist/octave/Makefile "${sources[@]}" "$pkgdir/src/"
 
 find "$stage" -exec touch -h -d "@$epoch" {} +
 chmod -R u=rwX,go=rX "$stage"
-(cd "$stage/zip" && find "$name" | LC_ALL=C sort | TZ=UTC zip -X -q -D "$OLDPWD/$out/$name.zip" -@)
+archives=("$name.tar.gz")
+if ! $octave_only; then
+  (cd "$stage/zip" && find "$name" | LC_ALL=C sort | TZ=UTC zip -X -q -D "$OLDPWD/$out/$name.zip" -@)
+  archives=("$name.zip" "$name.tar.gz")
+fi
 tar -C "$stage/pkg" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
     -cf - "$name" | gzip -n -9 > "$out/$name.tar.gz"
-(cd "$out" && sha256sum "$name.zip" "$name.tar.gz" > SHA256SUMS)
+(cd "$out" && sha256sum "${archives[@]}" > SHA256SUMS)
 rm -rf "$stage"
 ls -l "$out"
