@@ -22,6 +22,12 @@
 //   order = pellumar_engine(N, seed)
 //     the 1 x N visiting order, 1-based, of a training on N samples.
 //
+//   S = pellumar_engine(W, columns, X, samples, bias)
+//     the scores of the classifiers in W's columns `columns` (1-based) on
+//     X's samples `samples` (1-based; empty: all of them), K x n for K
+//     columns and n samples, read from W and X in place (scoreSamples(),
+//     core/scoring.h: the same bits on every host). W has M + bias rows.
+//
 // Every input is checked before any thread starts, and every size product
 // before it is formed. The worker threads never call the host: they read
 // the inputs and write the output's data area, created beforehand; failures
@@ -47,6 +53,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "scoring.h"
 #include "seeded_order.h"
 #include "training_names.h"
 
@@ -55,6 +62,8 @@ namespace {
 enum InputSlot { IN_X = 0, IN_CLASS, IN_POSITIVES, IN_FOLDS, IN_RUNS, IN_ITERATIONS, IN_BIAS,
                  IN_THREADS, IN_COUNT };
 enum OrderSlot { IN_ORDER_N = 0, IN_ORDER_SEED, IN_ORDER_COUNT };
+enum ScoreSlot { IN_SCORE_W = 0, IN_SCORE_COLUMNS, IN_SCORE_X, IN_SCORE_SAMPLES, IN_SCORE_BIAS,
+                 IN_SCORE_COUNT };
 using pellumar::RUN_FOLD;
 using pellumar::RUN_LAMBDA;
 using pellumar::RUN_ETA0;
@@ -99,6 +108,86 @@ double scalar(const mxArray* a, const char* what) {
     return mxGetScalar(a);
 }
 
+// The samples X, with the bias feature when the switch bias is true, as the
+// core reads them: the host's arrays in place.
+pellumar::DataMatrix readData(const mxArray* Xa, const mxArray* biasSwitch) {
+    const bool isSingle = mxIsSingle(Xa), isSparse = mxIsSparse(Xa);
+    if (!(mxIsDouble(Xa) || (isSingle && !isSparse)) || mxIsComplex(Xa))
+        refuse("X must be a real double or single matrix, or a real sparse double one");
+    const size_t rows = mxGetM(Xa), cols = mxGetN(Xa);
+    const double biasValue = scalar(biasSwitch, "bias must be true or false");
+    if (biasValue != 0.0 && biasValue != 1.0) refuse("bias must be true or false");
+    const bool bias = biasValue == 1.0;
+    if (rows + (bias ? 1 : 0) > INT32_MAX || cols > INT32_MAX)
+        mexErrMsgIdAndTxt("pellumar:tooLarge",
+                          "X has %.0f rows and %.0f columns; at most 2147483647 features "
+                          "(the bias included) and samples are supported.",
+                          static_cast<double>(rows), static_cast<double>(cols));
+    pellumar::DataMatrix data;
+    if (isSparse) {
+        // The values, their rows and the columns' starts, as the host holds
+        // them: mwIndex, 64 bits in MATLAB's 64-bit API and in Octave built
+        // with 64-bit indices (the default), 32 bits in other Octave builds.
+        data.isSparse = true;
+        data.sparse.values = mxGetPr(Xa);
+        data.sparse.rows = mxGetIr(Xa);
+        data.sparse.starts = mxGetJc(Xa);
+        data.sparse.indexBytes = static_cast<int>(sizeof(mwIndex));
+    } else if (isSingle)
+        data.floats = static_cast<const float*>(mxGetData(Xa));
+    else
+        data.doubles = mxGetPr(Xa);
+    data.M = static_cast<int32_t>(rows);
+    data.N = static_cast<int32_t>(cols);
+    data.bias = bias;
+    return data;
+}
+
+// S = pellumar_engine(W, columns, X, samples, bias): the scores of the
+// classifiers in W's columns `columns` on X's samples `samples`.
+void scoreCall(mxArray* plhs[], const mxArray* prhs[]) {
+    const double* W = doubles(prhs[IN_SCORE_W], "W must be a real double matrix");
+    const size_t m = mxGetM(prhs[IN_SCORE_W]), wColumns = mxGetN(prhs[IN_SCORE_W]);
+    const pellumar::DataMatrix data = readData(prhs[IN_SCORE_X], prhs[IN_SCORE_BIAS]);
+    if (static_cast<size_t>(data.M) + (data.bias ? 1 : 0) != m)
+        mexErrMsgIdAndTxt("pellumar:featureCount",
+                          "X has %d features (rows) but the weights are for %.0f%s", data.M,
+                          static_cast<double>(m - (data.bias ? 1 : 0)),
+                          data.bias ? " (and the bias)" : "");
+    const double* columns = doubles(prhs[IN_SCORE_COLUMNS], "columns must be a real double vector");
+    const size_t K = mxGetNumberOfElements(prhs[IN_SCORE_COLUMNS]);
+    if (K > INT32_MAX) refuse("too many columns to score");
+    for (size_t k = 0; k < K; ++k)
+        if (!isWhole(columns[k], 1.0, static_cast<double>(wColumns) + 1.0))
+            refuse("columns must be whole numbers from 1 to the columns of W");
+    const double* sampleList = doubles(prhs[IN_SCORE_SAMPLES], "samples must be a real double vector");
+    const size_t listed = mxGetNumberOfElements(prhs[IN_SCORE_SAMPLES]);
+    for (size_t i = 0; i < listed; ++i)
+        if (!isWhole(sampleList[i], 1.0, static_cast<double>(data.N) + 1.0))
+            refuse("samples must be whole numbers from 1 to the columns of X");
+    const size_t count = listed > 0 ? listed : static_cast<size_t>(data.N);
+    product(K, count, "too many scores for one call");
+    mxArray* out = mxCreateDoubleMatrix(static_cast<mwSize>(K), static_cast<mwSize>(count), mxREAL);
+    bool outOfMemory = false;
+    try {
+        std::vector<const double*> weights(K);
+        for (size_t k = 0; k < K; ++k) weights[k] = W + m * static_cast<size_t>(columns[k] - 1.0);
+        std::vector<int32_t> samples(listed);
+        for (size_t i = 0; i < listed; ++i) samples[i] = static_cast<int32_t>(sampleList[i] - 1.0);
+        pellumar::scoreSamples(data, weights.data(), static_cast<int32_t>(K),
+                               listed > 0 ? samples.data() : nullptr, static_cast<int32_t>(count),
+                               mxGetPr(out));
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    if (outOfMemory) {
+        mxDestroyArray(out);
+        mexErrMsgIdAndTxt("pellumar:outOfMemory", "pellumar_engine: not enough memory to score "
+                          "%.0f samples", static_cast<double>(count));
+    }
+    plhs[OUT_W] = out;
+}
+
 void visitOrder(mxArray* plhs[], const mxArray* prhs[]) {
     const double n = scalar(prhs[IN_ORDER_N], "N must be a whole number below 2^31");
     const double seed = scalar(prhs[IN_ORDER_SEED], "the seed must be a whole number below 2^53");
@@ -127,40 +216,11 @@ void visitOrder(mxArray* plhs[], const mxArray* prhs[]) {
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     (void)nlhs;
     if (nrhs == IN_ORDER_COUNT) return visitOrder(plhs, prhs);
-    if (nrhs != IN_COUNT) refuse("expects 8 inputs (or 2 for a visiting order)");
+    if (nrhs == IN_SCORE_COUNT) return scoreCall(plhs, prhs);
+    if (nrhs != IN_COUNT) refuse("expects 8 inputs (or 2 for a visiting order, 5 for scores)");
 
-    // The data.
-    const mxArray* Xa = prhs[IN_X];
-    const bool isSingle = mxIsSingle(Xa), isSparse = mxIsSparse(Xa);
-    if (!(mxIsDouble(Xa) || (isSingle && !isSparse)) || mxIsComplex(Xa))
-        refuse("X must be a real double or single matrix, or a real sparse double one");
-    const size_t rows = mxGetM(Xa), cols = mxGetN(Xa);
-    const double biasValue = scalar(prhs[IN_BIAS], "bias must be true or false");
-    if (biasValue != 0.0 && biasValue != 1.0) refuse("bias must be true or false");
-    const bool bias = biasValue == 1.0;
-    if (rows + (bias ? 1 : 0) > INT32_MAX || cols > INT32_MAX)
-        mexErrMsgIdAndTxt("pellumar:tooLarge",
-                          "X has %.0f rows and %.0f columns; at most 2147483647 features "
-                          "(the bias included) and samples are supported.",
-                          static_cast<double>(rows), static_cast<double>(cols));
-    pellumar::DataMatrix data;
-    if (isSparse) {
-        // The values, their rows and the columns' starts, as the host holds
-        // them: mwIndex, 64 bits in MATLAB's 64-bit API and in Octave built
-        // with 64-bit indices (the default), 32 bits in other Octave builds.
-        data.isSparse = true;
-        data.sparse.values = mxGetPr(Xa);
-        data.sparse.rows = mxGetIr(Xa);
-        data.sparse.starts = mxGetJc(Xa);
-        data.sparse.indexBytes = static_cast<int>(sizeof(mwIndex));
-    } else if (isSingle)
-        data.floats = static_cast<const float*>(mxGetData(Xa));
-    else
-        data.doubles = mxGetPr(Xa);
-    data.M = static_cast<int32_t>(rows);
-    data.N = static_cast<int32_t>(cols);
-    data.bias = bias;
-    const size_t N = cols;
+    const pellumar::DataMatrix data = readData(prhs[IN_X], prhs[IN_BIAS]);
+    const size_t N = static_cast<size_t>(data.N);
 
     // Classes and classifiers.
     const double* classOf = doubles(prhs[IN_CLASS], "classOf must be a real double vector");
@@ -206,7 +266,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
         if (n == 0 && C > 0 && counts[C - 1] >= 1)
             mexErrMsgIdAndTxt("pellumar:noSamples", "a training has no samples to train on");
     }
-    const size_t m = rows + (bias ? 1 : 0);
+    const size_t m = static_cast<size_t>(data.M) + (data.bias ? 1 : 0);
     const size_t trainingCount = product(K, R, "too many trainings for one call");
     const size_t columns = product(C, trainingCount, "too many results for one call");
     if (columns > INT32_MAX) refuse("too many results for one call");

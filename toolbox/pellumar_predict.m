@@ -24,7 +24,11 @@ function [predicted, scores] = pellumar_predict(model, X)
 %                training labels were a column and a row otherwise. With two
 %                classes a positive score gives the second class; with more,
 %                the class of the largest score.
-%     SCORES     1-by-N scores for two classes, K-by-N for K > 2 classes.
+%     SCORES     1-by-N scores for two classes, K-by-N for K > 2 classes:
+%                w'*x summed feature after feature in row order (over the
+%                stored values of a sparse x), then the bias weight added;
+%                the same bits on every host. Neither the weights nor X are
+%                copied for it.
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin        fewer than two inputs
@@ -87,10 +91,10 @@ function [predicted, scores] = pellumar_predict(model, X)
     % column over a sparse matrix.
     X = (full(X) - model.Mean) ./ model.Scale;
   end
-  scores = model.W(1:features, :)' * X;
-  if model.Bias
-    scores = scores + model.W(end, :)';
-  end
+  % The engine reads the weights and X where they are, neither copied nor
+  % transposed: each score one running sum over the sample's features in
+  % row order, then the bias, the same bits on every host.
+  scores = pellumar_engine(double(model.W), 1:size(model.W, 2), X, [], double(model.Bias));
   if numel(model.Classes) == 2
     chosen = 1 + (scores > 0);
   else

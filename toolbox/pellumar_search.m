@@ -136,9 +136,9 @@ function result = pellumar_search(X, labels, varargin)
                'seeds', seeds, 'lambda', double(opts.Lambda), 'passes', double(opts.Passes), ...
                'eta0', double(opts.Eta0), 'bias', opts.Bias, 'standardize', opts.Standardize, ...
                'threads', opts.Threads);
-  % One fold at a time, each one engine call for all its trainings, so
-  % that only one fold's weights are held at once. The simplest form parfor
-  % knows: the loop index f slices the output; job is only read, whole, so
+  % One fold at a time, its settings a few at a time (foldAccuracies), so
+  % that only those settings' weights are held at once. The simplest form
+  % parfor knows: the loop index f slices the output; job is only read, whole, so
   % it is a broadcast variable.
   accuracy = zeros(count, folds);
   parfor (f = 1:folds, workers)
@@ -225,71 +225,68 @@ function [foldOf, seeds] = drawFoldsAndSeeds(index, folds, classes, pairs, seed)
   end
 end
 
-function accuracy = foldAccuracies(job, testFolds)
-  % The accuracy of every setting on each fold in testFolds (a count-by-
-  % numel(testFolds) matrix), each trained on the other folds alone, its
-  % standardisation included, and tested on its own fold. The callers give
-  % one fold.
+function accuracy = foldAccuracies(job, f)
+  % The accuracy of every setting on fold f (a count-by-1 column), each
+  % trained on the other folds alone, its standardisation included, and
+  % tested on fold f.
+  %
+  % The (Lambda, Eta0) pairs train as many at a time as there are threads,
+  % each pair one run whose checkpoints are the Passes values, so that only
+  % those pairs' weights are held at once, whatever the grid. The engine
+  % scores the held-out samples straight from those weights and X: nothing
+  % is copied or transposed for a score.
   [lambda, eta0] = ndgrid(job.lambda, job.eta0);
   pairs = numel(lambda);
   checkpoints = sort(job.passes);
+  C = numel(checkpoints);
+  [~, where] = ismember(job.passes, checkpoints);
   X = job.X;
-  features = size(X, 1);
   if job.classes == 2
     positive = 2;
   else
     positive = 1:job.classes;
   end
   K = numel(positive);
-  runs = zeros(4, 0);
-  iterations = zeros(numel(checkpoints), 0);
-  for f = testFolds
-    trainedOn = sum(job.foldOf ~= f);
-    for p = 1:pairs
-      runs(:, end + 1) = [f; lambda(p); eta0(p); job.seeds((f - 1) * pairs + p)];
-      iterations(:, end + 1) = floor(checkpoints(:) * trainedOn);
-    end
-  end
+  threads = default_threads(job.threads);
+  test = find(job.foldOf == f);
+  expected = job.index(test);
+  counts = floor(checkpoints(:) * sum(job.foldOf ~= f));
   if job.standardize
-    % One fold at a time here (the caller's loop): its statistics, then X
-    % standardised by them, for its training part and its test part alike.
-    [centre, scale, constant] = feature_statistics(double(X(:, job.foldOf ~= testFolds)));
+    % Its statistics, then X standardised by them, for its training part and
+    % its test part alike.
+    [centre, scale, constant] = feature_statistics(double(X(:, job.foldOf ~= f)));
     X = standardize_data(X, centre, scale, constant);
   end
-  W = pellumar_engine(X, job.index, positive, job.foldOf, runs, iterations, job.bias, ...
-                      default_threads(job.threads));
-  % W's columns: checkpoint, then classifier, then run.
-  W = reshape(W, size(W, 1), numel(checkpoints), K, pairs, numel(testFolds));
-  [~, where] = ismember(job.passes, checkpoints);
-  accuracy = zeros(numel(job.lambda), numel(job.passes), numel(job.eta0), numel(testFolds));
-  for i = 1:numel(testFolds)
-    test = job.foldOf == testFolds(i);
-    Xtest = double(X(:, test));
-    expected = job.index(test);
-    for p = 1:pairs
-      [l, e] = ind2sub(size(lambda), p);
+  accuracy = zeros(numel(job.lambda), numel(job.passes), numel(job.eta0));
+  for first = 1:threads:pairs
+    chunk = first:min(pairs, first + threads - 1);
+    runs = [repmat(f, 1, numel(chunk)); reshape(lambda(chunk), 1, []); ...
+            reshape(eta0(chunk), 1, []); reshape(job.seeds((f - 1) * pairs + chunk), 1, [])];
+    W = pellumar_engine(X, job.index, positive, job.foldOf, runs, ...
+                        repmat(counts, 1, numel(chunk)), job.bias, threads);
+    % W's columns: checkpoint, then classifier, then run. Weights that
+    % overflowed (Eta0 * Lambda too large, as pellumar_train reports)
+    % classify nothing: NaN marks them for the caller.
+    finite = all(isfinite(W), 1);
+    for q = 1:numel(chunk)
+      [l, e] = ind2sub(size(lambda), chunk(q));
       for c = 1:numel(job.passes)
-        weights = reshape(W(:, where(c), :, p, i), [], K);
-        scores = weights(1:features, :)' * Xtest;
-        if job.bias
-          scores = scores + weights(end, :)';
-        end
+        columns = where(c) + C * ((0:K - 1) + K * (q - 1));
+        scores = pellumar_engine(W, columns, X, test, job.bias);
         if K == 1
           chosen = 1 + (scores > 0);
         else
           [~, chosen] = max(scores, [], 1);
         end
-        % Weights that overflowed (Eta0 * Lambda too large, as pellumar_train
-        % reports) classify nothing: NaN marks them for the caller.
-        if all(isfinite(weights(:)))
-          accuracy(l, c, e, i) = mean(chosen == expected);
+        if all(finite(columns))
+          accuracy(l, c, e) = mean(chosen == expected);
         else
-          accuracy(l, c, e, i) = NaN;
+          accuracy(l, c, e) = NaN;
         end
       end
     end
   end
-  accuracy = reshape(accuracy, [], numel(testFolds));
+  accuracy = accuracy(:);
 end
 
 function text = classLabel(classes, c)

@@ -11,6 +11,7 @@
 
 #include "../support/same_bits.h"
 #include "batch.h"
+#include "scoring.h"
 #include "standin_host.h"
 
 using standin::makeArray;
@@ -170,6 +171,41 @@ TEST_F(Engine, TheHostRefusesThe32BitSparseEntriesAndTheEngineCallsNone) {
     EXPECT_EQ(standin::refusedEntryCalls(), before + 2) << "the engine called a refused entry";
 }
 
+TEST_F(Engine, ScoresChosenColumnsOnChosenSamplesAsTheCoreDoes) {
+    const Problem p;
+    std::vector<double> W(8 * 3);
+    for (size_t i = 0; i < W.size(); ++i) W[i] = std::cos(1.0 + i) * 4.0;
+    const std::vector<double> columns = {3, 1}, samples = {60, 2, 7};
+    std::vector<unsigned> starts(p.starts.begin(), p.starts.end()), rows(p.rows.begin(), p.rows.end());
+    for (bool sparse : {false, true}) {
+        const mxArray* X = sparse ? keep(standin::makeSparseColumns(p.M, p.N, p.starts.data(),
+                                                                    p.rows.data(), p.values.data()))
+                                  : keep(makeDouble(p.M, p.N, p.X));
+        const auto r = call({keep(makeDouble(8, 3, W)), keep(makeDouble(1, 2, columns)), X,
+                             keep(makeDouble(1, 3, samples)), keep(makeScalar(1.0))});
+        ASSERT_FALSE(r.failed) << r.errorMessage;
+        ASSERT_EQ(mxGetM(r.outputs[0]), 2u);
+        ASSERT_EQ(mxGetN(r.outputs[0]), 3u);
+        pellumar::DataMatrix data;
+        data.doubles = p.X.data();
+        if (sparse) {
+            data.isSparse = true;
+            data.sparse.values = p.values.data();
+            data.sparse.rows = rows.data();
+            data.sparse.starts = starts.data();
+            data.sparse.indexBytes = 4;
+        }
+        data.M = p.M;
+        data.N = p.N;
+        data.bias = true;
+        const double* weights[] = {W.data() + 16, W.data()};
+        const int32_t chosen[] = {59, 1, 6};
+        std::vector<double> want(6);
+        pellumar::scoreSamples(data, weights, 2, chosen, 3, want.data());
+        EXPECT_TRUE(SameBits(standin::valuesOf(r.outputs[0]), want)) << "sparse " << sparse;
+    }
+}
+
 TEST_F(Engine, RefusesWhatItCannotTrainWithIdentifiers) {
     const Problem p;
     auto inputs = [&](const mxArray* X, double fold, double seed, double iterations, double threads) {
@@ -196,6 +232,15 @@ TEST_F(Engine, RefusesWhatItCannotTrainWithIdentifiers) {
         {"pellumar:noSamples", inputs(X, 1, 1, 5, 1)},  // every sample is in fold 1
         {"pellumar:engineCall", {keep(makeScalar(-1)), keep(makeScalar(3))}},
         {"pellumar:engineCall", {keep(makeScalar(5)), keep(makeScalar(0.5))}},
+        // Scores: W with another number of rows; a column or a sample out of range.
+        {"pellumar:featureCount", {keep(makeDouble(3, 2, std::vector<double>(6, 1.0))),
+                                   keep(makeScalar(1)), X, keep(makeDouble(0, 0, {})),
+                                   keep(makeScalar(0))}},
+        {"pellumar:engineCall", {keep(makeDouble(7, 2, std::vector<double>(14, 1.0))),
+                                 keep(makeScalar(3)), X, keep(makeDouble(0, 0, {})),
+                                 keep(makeScalar(0))}},
+        {"pellumar:engineCall", {keep(makeDouble(8, 2, std::vector<double>(16, 1.0))),
+                                 keep(makeScalar(1)), X, keep(makeScalar(61)), keep(makeScalar(1))}},
     };
     for (const Row& row : rows) {
         const long before = standin::liveArrays();
