@@ -14,6 +14,18 @@
 #include "train_on_order.h"
 #include "worker_threads.h"
 
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#elif defined(__linux__)
+#include <sched.h>
+#endif
+
 namespace pellumar {
 
 void trainingOrder(const DataMatrix& data, const Training& training, int32_t* order) {
@@ -47,6 +59,13 @@ void runOneTraining(const DataMatrix& data, const Training& training) {
 }
 
 namespace {
+// The sparse run serves up to this many alike trainings with one read of
+// each sample (trainSparseGroupOnOrder()), and more with one read for each
+// as many: pieces of this size cost the threads no read that one thread
+// would not make (so it must not exceed the run's own group size, kGroupSize
+// in sparse_run.cpp).
+constexpr size_t kSparseGroup = 16;
+
 // Trainings that differ only in their labels: on sparse data they run as
 // one group, each sample read once for all of them.
 bool alike(const Training& a, const Training& b) {
@@ -138,31 +157,121 @@ void work(void* context) {
 }
 }  // namespace
 
+namespace {
+// A rough time of a work item on one core, in nanoseconds as measured on
+// this project's machine (AMD EPYC, Zen 5): per
+// iteration, a fixed part and a part per feature (dense) or per non-zero
+// read and classifier trained (sparse; its classifiers share the read), and
+// the weights set up and written out at each checkpoint. It decides only how
+// many threads are worth starting, never what is computed.
+double estimatedWork(const DataMatrix& data, const Training* item, size_t count, bool together) {
+    const double m = static_cast<double>(data.M) + (data.bias ? 1.0 : 0.0);
+    double perSample = m;
+    if (data.isSparse) {
+        const double nonZeros =
+            data.N < 1 ? 0.0
+            : data.sparse.indexBytes == 4
+                ? static_cast<double>(static_cast<const uint32_t*>(data.sparse.starts)[data.N])
+                : static_cast<double>(static_cast<const uint64_t*>(data.sparse.starts)[data.N]);
+        perSample = nonZeros / data.N + (data.bias ? 1.0 : 0.0);
+    }
+    double work = 0.0;
+    for (size_t k = 0; k < count; ++k) {
+        const Training& t = item[k];
+        const double T = t.checkpointCount > 0 ? t.checkpoints[t.checkpointCount - 1] : 0.0;
+        work += m * (2.0 + t.checkpointCount);  // weights zeroed and written out
+        if (!data.isSparse)
+            work += T * (8.0 + 0.5 * perSample);
+        else if (!together || k == 0)
+            work += T * (10.0 + 2.0 * perSample);  // the sample read
+        if (data.isSparse) work += T * perSample;  // this classifier's share
+    }
+    return work;
+}
+
+// How many processors the calling thread may run on (its affinity), or 0
+// where the system does not say: threads beyond them would only take turns.
+int processorsAllowed() {
+#if defined(_WIN32)
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 0;
+    int n = 0;
+    for (; process != 0; process &= process - 1) ++n;  // 0 when it spans processor groups
+    return n;
+#elif defined(__linux__) && defined(CPU_COUNT)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return 0;  // more than CPU_SETSIZE
+    return CPU_COUNT(&set);
+#else
+    return 0;
+#endif
+}
+}  // namespace
+
+BatchPlan planBatch(const DataMatrix& data, const Training* trainings, size_t count, int threads,
+                    bool grouped, double leastWorkPerThread) {
+    const size_t wanted = static_cast<size_t>(threads > 1 ? threads : 1);
+    // Runs of alike trainings on sparse data when grouped; otherwise every
+    // training on its own.
+    std::vector<size_t> groupStarts;
+    for (size_t i = 0; i < count; ++i)
+        if (!grouped || !data.isSparse || i == 0 || !alike(trainings[i - 1], trainings[i]))
+            groupStarts.push_back(i);
+    groupStarts.push_back(count);
+    const size_t groups = groupStarts.size() - 1;
+    // Each run cut into as many pieces as the sparse run reads the samples
+    // for it on one thread, one per kSparseGroup trainings, and no more: a
+    // piece reads every sample, so more pieces would make the threads read
+    // more than one thread does, and take longer than it whenever they do not
+    // have a core each. Where the pieces are no more than the threads, each
+    // thread has at most one, and they are cut to even sizes; otherwise into
+    // full groups and the rest last, so that the threads take the larger
+    // pieces first.
+    size_t pieces = 0;
+    for (size_t g = 0; g < groups; ++g)
+        pieces += (groupStarts[g + 1] - groupStarts[g] + kSparseGroup - 1) / kSparseGroup;
+    const bool even = pieces <= wanted;
+    BatchPlan plan;
+    for (size_t g = 0; g < groups; ++g) {
+        const size_t first = groupStarts[g], size = groupStarts[g + 1] - first;
+        const size_t cut = (size + kSparseGroup - 1) / kSparseGroup;
+        for (size_t p = 0; p < cut; ++p)
+            plan.firsts.push_back(first + (even ? size * p / cut : kSparseGroup * p));
+    }
+    plan.firsts.push_back(count);
+    const size_t items = plan.firsts.size() - 1;
+    size_t useful = items < wanted ? items : wanted;
+    // A thread takes tens of microseconds to start, and hundreds before it
+    // runs when the other cores are busy: each one must have enough work to
+    // gain more than that.
+    if (leastWorkPerThread > 0.0 && useful > 1) {
+        double work = 0.0;
+        for (size_t i = 0; i < items; ++i)
+            work += estimatedWork(data, trainings + plan.firsts[i], plan.firsts[i + 1] - plan.firsts[i],
+                                  grouped && data.isSparse);
+        const double worth = work / leastWorkPerThread;
+        if (worth < static_cast<double>(useful)) useful = static_cast<size_t>(worth);
+    }
+    plan.threads = static_cast<int>(useful > 1 ? useful : 1);
+    return plan;
+}
+
 void runBatch(const DataMatrix& data, const Training* trainings, size_t count, int threads,
-              TrainingRunner runTraining) {
+              TrainingRunner runTraining, double leastWorkPerThread) {
     BatchWork b;
     b.data = &data;
     b.trainings = trainings;
     b.run = runTraining;
-    const size_t wanted = static_cast<size_t>(threads > 1 ? threads : 1);
-    // Work items: one training each; on sparse data, each run of alike
-    // trainings, cut into as many pieces as keep every thread busy.
-    std::vector<size_t> groupStarts;
-    for (size_t i = 0; i < count; ++i)
-        if (!data.isSparse || runTraining || i == 0 || !alike(trainings[i - 1], trainings[i]))
-            groupStarts.push_back(i);
-    groupStarts.push_back(count);
-    const size_t groups = groupStarts.size() - 1;
-    const size_t pieces = groups == 0 || groups >= wanted ? 1 : (wanted + groups - 1) / groups;
-    for (size_t g = 0; g < groups; ++g) {
-        const size_t first = groupStarts[g], size = groupStarts[g + 1] - first;
-        const size_t cut = pieces < size ? pieces : size;
-        for (size_t p = 0; p < cut; ++p) b.firsts.push_back(first + size * p / cut);
-    }
-    b.firsts.push_back(count);
-    const size_t items = b.firsts.size() - 1;
-    const int useful = static_cast<int>(items < wanted ? items : wanted);
-    runOnThreads(useful > 1 ? useful : 1, work, &b);
+    const int allowed = processorsAllowed();
+    if (allowed > 0 && threads > allowed) threads = allowed;
+    // Another runner's cost is not known: its trainings run alone, on every
+    // thread asked for.
+    const BatchPlan plan = runTraining ? planBatch(data, trainings, count, threads, false, 0.0)
+                                       : planBatch(data, trainings, count, threads, true,
+                                                   leastWorkPerThread);
+    b.firsts = plan.firsts;
+    runOnThreads(plan.threads, work, &b);
     if (b.failed.load())
         throw BatchFailure(b.outOfMemory, b.failedTraining, b.failedCount, b.what);
 }

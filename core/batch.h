@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "sparse_run.h"
 
@@ -64,20 +65,47 @@ private:
     size_t training_, trainingCount_;
 };
 
-// Runs the trainings on up to `threads` threads (the caller's among them;
-// fewer when there are fewer trainings or the system starts fewer), each
-// training one sequential run on one thread, so that every result is the
-// same bits whatever the number of threads. On sparse data, consecutive
-// trainings that differ only in their labels run as groups (one read of each
-// sample for the group; trainSparseGroupOnOrder()), cut into pieces when
-// there are fewer groups than threads: the same bits again. The run of each training is
-// given by runTraining; tests pass others (null: runOneTraining). After a
-// failure no further training starts; the first failure is thrown as a
-// BatchFailure once all threads have stopped, and nothing else escapes a
-// thread.
+// How a batch is shared among threads: work item i is trainings firsts[i]
+// to firsts[i+1] - 1, run in turn by one thread, and `threads` threads (the
+// caller's among them) take the items one after another.
+struct BatchPlan {
+    std::vector<size_t> firsts;
+    int threads = 1;
+};
+
+// The estimated work, in nanoseconds of one core, below which runBatch()
+// starts no further thread: starting one takes tens of microseconds, and
+// hundreds before it runs when the other cores are busy, so that on smaller
+// batches a second thread gained nothing or lost time.
+constexpr double kLeastWorkPerThread = 500e3;
+
+// The plan of runBatch(): every training an item of its own, except, on
+// sparse data when grouped, each run of consecutive trainings that differ
+// only in their labels, which is cut into as many items as the sparse run
+// reads the samples for it (one per sixteen trainings; a run of sixteen or
+// fewer stays one item), so that the threads together never read a sample
+// more often than one thread does. At most `threads` threads, no more than
+// there are items, and no more than give each at least leastWorkPerThread
+// of the batch's estimated work (0: no such limit).
+BatchPlan planBatch(const DataMatrix& data, const Training* trainings, size_t count, int threads,
+                    bool grouped = true, double leastWorkPerThread = kLeastWorkPerThread);
+
+// Runs the trainings on the threads of planBatch(), the caller's among them
+// (and never more than the processors the calling thread may run on, where
+// the system says; fewer if the system starts fewer), each training one
+// sequential run on one thread, so that every result is the same bits
+// whatever the number of threads. On sparse data, consecutive trainings that
+// differ only in their labels run as groups (one read of each sample for up
+// to sixteen of them; trainSparseGroupOnOrder()): the same bits again. The
+// run of each training is given by runTraining; tests pass others (null:
+// runOneTraining; with another, every training runs alone and the estimate
+// does not limit the threads). After a failure no further training starts; the first failure
+// is thrown as a BatchFailure once all threads have stopped, and nothing
+// else escapes a thread.
 typedef void (*TrainingRunner)(const DataMatrix&, const Training&);
 void runBatch(const DataMatrix& data, const Training* trainings, size_t count, int threads,
-              TrainingRunner runTraining = nullptr);
+              TrainingRunner runTraining = nullptr,
+              double leastWorkPerThread = kLeastWorkPerThread);
 
 }  // namespace pellumar
 

@@ -5,12 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
+#include <mutex>
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
@@ -232,7 +239,9 @@ TEST(EngineBatch, BitsDoNotDependOnTheNumberOfThreads) {
     pellumar::runBatch(one.data, one.trainings.data(), one.trainings.size(), 1);
     for (int threads : {2, 3, 8, 64}) {
         Batch many(13, sparse);
-        pellumar::runBatch(many.data, many.trainings.data(), many.trainings.size(), threads);
+        // Every thread asked for, however short the trainings (0: no least work).
+        pellumar::runBatch(many.data, many.trainings.data(), many.trainings.size(), threads, nullptr,
+                           0.0);
         EXPECT_TRUE(SameBits(many.out, one.out)) << threads << " threads, sparse " << sparse;
     }
     // Each training is its own run: the same as it gives alone (on sparse
@@ -249,6 +258,168 @@ TEST(EngineBatch, BitsDoNotDependOnTheNumberOfThreads) {
     }
     }
 }
+
+namespace {
+// A batch of runs of alike trainings (run g of sizes[g] trainings, seed g;
+// their labels alternate), each of `iterations` iterations on M features and
+// 1,000 samples (on sparse data, perSample non-zeros each), planned on
+// `threads` threads, with least estimated work per thread `least`.
+struct PlanRow {
+    const char* what;
+    bool sparse, grouped;
+    std::vector<size_t> sizes;
+    int threads;
+    std::vector<size_t> firsts;  // the items wanted
+    int threadsWanted;
+    int32_t M = 3, iterations = 8;
+    uint64_t perSample = 2;
+    double least = 0.0;
+};
+constexpr double kLeast = pellumar::kLeastWorkPerThread;
+}  // namespace
+
+TEST(EngineBatch, ThreadsNeitherRereadSparseSamplesNorStartForLittleWork) {
+    const PlanRow rows[] = {
+        // what                                  sparse grouped sizes     threads firsts          threads
+        {"dense, one training per item",          false, true, {1, 1, 1, 1, 1}, 2, {0, 1, 2, 3, 4, 5}, 2},
+        {"dense, fewer trainings than threads",   false, true, {1, 1, 1}, 64, {0, 1, 2, 3}, 3},
+        {"dense, one training",                   false, true, {1}, 8, {0, 1}, 1},
+        {"dense, alike trainings stay apart",     false, true, {10}, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2},
+        {"sparse, one classifier",                true,  true, {1}, 2, {0, 1}, 1},
+        {"sparse, three classes, one read",       true,  true, {3}, 2, {0, 3}, 1},
+        {"sparse, ten classes, one read",         true,  true, {10}, 2, {0, 10}, 1},
+        {"sparse, sixteen, one read",             true,  true, {16}, 64, {0, 16}, 1},
+        {"sparse, seventeen, two even reads",     true,  true, {17}, 2, {0, 8, 17}, 2},
+        {"sparse, forty, three reads, 2 threads", true,  true, {40}, 2, {0, 16, 32, 40}, 2},
+        {"sparse, forty, three even reads",       true,  true, {40}, 3, {0, 13, 26, 40}, 3},
+        {"sparse, forty, three reads, 8 threads", true,  true, {40}, 8, {0, 13, 26, 40}, 3},
+        {"sparse, forty on one thread",           true,  true, {40}, 1, {0, 16, 32, 40}, 1},
+        {"sparse, two runs of ten",               true,  true, {10, 10}, 4, {0, 10, 20}, 2},
+        {"sparse, two runs of twenty, 2 threads", true,  true, {20, 20}, 2, {0, 16, 20, 36, 40}, 2},
+        {"sparse, two runs of twenty, 4 threads", true,  true, {20, 20}, 4, {0, 10, 20, 30, 40}, 4},
+        {"sparse, runs of one",                   true,  true, {1, 1, 1}, 2, {0, 1, 2, 3}, 2},
+        {"sparse, not grouped (another runner)",  true,  false, {4}, 2, {0, 1, 2, 3, 4}, 2},
+        {"no trainings",                          true,  true, {}, 4, {0}, 1},
+        // With the least work per thread (0.5 ms), estimated at about 70 us
+        // per training of 5,000 iterations on 10 features and 0.5 ms on 200;
+        // 1.1 ms to read 50 non-zeros per sample 10,000 times, and 0.5 ms
+        // more for each classifier.
+        {"dense, four small trainings",           false, true, {1, 1, 1, 1}, 2, {0, 1, 2, 3, 4}, 1, 10, 5000, 2, kLeast},
+        {"dense, sixteen small, 8 threads",       false, true, std::vector<size_t>(16, 1), 8,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 2, 10, 5000, 2, kLeast},
+        {"dense, two long trainings",             false, true, {1, 1}, 2, {0, 1, 2}, 2, 200, 5000, 2, kLeast},
+        {"dense, one training per thread",        false, true, {1, 1, 1}, 8, {0, 1, 2, 3}, 3, 200, 5000, 2, kLeast},
+        {"sparse, forty long, 2 threads",         true,  true, {40}, 2, {0, 16, 32, 40}, 2, 1000, 10000, 50, kLeast},
+        {"sparse, forty short",                   true,  true, {40}, 2, {0, 16, 32, 40}, 1, 1000, 100, 50, kLeast},
+        {"sparse, two runs of one, short",        true,  true, {1, 1}, 2, {0, 1, 2}, 1, 1000, 10000, 5, kLeast},
+        {"sparse, two runs of one, long",         true,  true, {1, 1}, 2, {0, 1, 2}, 2, 1000, 10000, 50, kLeast},
+    };
+    std::vector<double> labels[2] = {std::vector<double>(1000, 1.0), std::vector<double>(1000, -1.0)};
+    for (const PlanRow& row : rows) {
+        pellumar::DataMatrix data;
+        data.isSparse = row.sparse;
+        data.M = row.M;
+        data.N = 1000;
+        data.bias = true;
+        std::vector<uint64_t> starts(1001);  // only their count is read
+        for (size_t f = 0; f < starts.size(); ++f) starts[f] = f * row.perSample;
+        data.sparse.starts = starts.data();
+        const std::vector<int32_t> counts = {row.iterations / 2, row.iterations};
+        std::vector<pellumar::Training> trainings;
+        for (size_t g = 0; g < row.sizes.size(); ++g)
+            for (size_t k = 0; k < row.sizes[g]; ++k) {
+                pellumar::Training t;
+                t.labels = labels[k % 2].data();
+                t.seed = g;
+                t.lambda = 1e-4;
+                t.eta0 = 0.5;
+                t.checkpoints = counts.data();
+                t.checkpointCount = 2;
+                trainings.push_back(t);
+            }
+        const pellumar::BatchPlan plan = pellumar::planBatch(data, trainings.data(), trainings.size(),
+                                                             row.threads, row.grouped, row.least);
+        EXPECT_EQ(plan.firsts, row.firsts) << row.what;
+        EXPECT_EQ(plan.threads, row.threadsWanted) << row.what;
+    }
+}
+
+TEST(EngineBatch, SparseRunsCutForThreadsGiveTheBitsOfOneThread) {
+    // Runs of 40, 17 and 3 alike trainings: cut into pieces of 16 and the
+    // rest, or into even pieces, by the number of threads.
+    const int sizes[] = {40, 17, 3};
+    auto make = [&](Batch& b) {
+        size_t i = 0;
+        for (int g = 0; g < 3; ++g)
+            for (int k = 0; k < sizes[g]; ++k, ++i) {
+                pellumar::Training& t = b.trainings[i];
+                t.labels = k % 3 == 1 ? b.flipped.data() : b.d.y.data();
+                t.samples = g == 1 ? b.samples.data() : nullptr;
+                t.sampleCount = g == 1 ? static_cast<int32_t>(b.samples.size()) : 0;
+                t.seed = 100 + g;
+                t.lambda = 1e-4 * (1 + g);
+            }
+    };
+    Batch one(60, true);
+    make(one);
+    pellumar::runBatch(one.data, one.trainings.data(), one.trainings.size(), 1);
+    for (int threads : {2, 3, 4, 5, 64}) {
+        Batch many(60, true);
+        make(many);
+        pellumar::runBatch(many.data, many.trainings.data(), many.trainings.size(), threads, nullptr,
+                           0.0);
+        EXPECT_TRUE(SameBits(many.out, one.out)) << threads << " threads";
+    }
+    // And each the bits it gets alone.
+    Batch alone(60, true);
+    make(alone);
+    const size_t size = alone.out.size() / 60;
+    for (int i : {0, 15, 16, 39, 40, 56, 59}) {
+        pellumar::runOneTraining(alone.data, alone.trainings[i]);
+        EXPECT_TRUE(SameBits(std::vector<double>(alone.out.begin() + i * size,
+                                                 alone.out.begin() + (i + 1) * size),
+                             std::vector<double>(one.out.begin() + i * size,
+                                                 one.out.begin() + (i + 1) * size)))
+            << "training " << i;
+    }
+}
+
+#if defined(__linux__)
+namespace {
+std::mutex threadsSeenLock;
+std::set<std::thread::id> threadsSeen;
+// Records the thread, and gives the processor up for a while, so that any
+// other thread of the batch gets to take trainings.
+void runRecordingTheThread(const pellumar::DataMatrix& data, const pellumar::Training& t) {
+    {
+        std::lock_guard<std::mutex> hold(threadsSeenLock);
+        threadsSeen.insert(std::this_thread::get_id());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    pellumar::runOneTraining(data, t);
+}
+}  // namespace
+
+TEST(EngineBatch, NoMoreThreadsThanTheProcessorsTheCallerMayRunOn) {
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    int first = 0;
+    while (!CPU_ISSET(first, &before)) ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    Batch pinned(9), alone(9);
+    threadsSeen.clear();
+    pellumar::runBatch(pinned.data, pinned.trainings.data(), pinned.trainings.size(), 4,
+                       runRecordingTheThread);
+    ASSERT_EQ(sched_setaffinity(0, sizeof before, &before), 0);
+    EXPECT_EQ(threadsSeen.size(), 1u);
+    EXPECT_EQ(threadsSeen.count(std::this_thread::get_id()), 1u);
+    pellumar::runBatch(alone.data, alone.trainings.data(), alone.trainings.size(), 1);
+    EXPECT_TRUE(SameBits(pinned.out, alone.out));
+}
+#endif
 
 namespace {
 void runOutOfMemoryAtTheFifth(const pellumar::DataMatrix& data, const pellumar::Training& t) {
