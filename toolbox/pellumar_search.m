@@ -20,9 +20,10 @@ function result = pellumar_search(X, labels, varargin)
 %                    host. Default: all drawn from the host's generator
 %                    (randperm, randi), so that rng(s) in MATLAB, or
 %                    rand('state', s) in Octave, repeats the search.
-%     'Threads'      how many threads run the trainings at once (on sparse
-%                    X, a thread trains up to sixteen alike trainings
-%                    together); no result depends on it. Default: as
+%     'Threads'      the most threads that run the trainings at once, used
+%                    as in pellumar_train (on sparse X, one thread trains
+%                    up to sixteen alike trainings with one read of each
+%                    sample); no result depends on it. Default: as
 %                    pellumar_train.
 %
 %   Stratified folds: every fold keeps the classes' proportions (each class

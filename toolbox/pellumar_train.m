@@ -38,11 +38,17 @@ function model = pellumar_train(X, labels, varargin)
 %                    drawn from the host's generator with randi, so that
 %                    rng(s) in MATLAB, or rand('state', s) in Octave,
 %                    repeats the training.
-%     'Threads'      how many threads train the classifiers at once (on
-%                    sparse X, a thread trains up to sixteen of them
-%                    together); the weights are the same bits for any number.
-%                    Default: maxNumCompThreads in MATLAB (1 on a parfor
-%                    worker), nproc in Octave.
+%     'Threads'      the most threads that train the classifiers at once;
+%                    the weights are the same bits for any number. Fewer
+%                    run where more would not be faster: no more than the
+%                    classifiers, nor than the processors the session may
+%                    run on, none added for less than about 0.5 ms of
+%                    training each, and on sparse X, where a thread trains
+%                    up to sixteen classifiers with one read of each
+%                    sample, no more than ceil(K/16) for K classifiers
+%                    (more would read every sample again). A value given
+%                    is a limit in the same way. Default: maxNumCompThreads
+%                    in MATLAB (1 on a parfor worker), nproc in Octave.
 %   The defaults train well on standardised features (zero mean and unit
 %   variance, or pixels scaled to [0, 1]); for raw features use
 %   'Standardize', true. pellumar_search chooses Lambda, Passes and Eta0 by
