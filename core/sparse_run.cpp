@@ -50,24 +50,43 @@ void foldScale(GroupState& s) {
     writeOutSums(s, [a](double v) { return a * v; });
 }
 
-// value into *out, a NaN as the one quiet NaN.
-inline void writeCanonical(double value, double* out) {
-    constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
+constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
+
+// Whether value is neither infinite nor NaN, read from its bits: no
+// floating-point operation, nothing raised.
+inline bool isFinite(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & kMagnitude) < kInfinity;
+}
+
+// value into *out, a NaN as the one quiet NaN; true when value is infinite
+// or NaN.
+inline bool writeCanonical(double value, double* out) {
     constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000ull;
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    if ((bits & kMagnitude) > kInfinity) bits = kCanonicalNaN;
+    const uint64_t magnitude = bits & kMagnitude;
+    if (magnitude > kInfinity) bits = kCanonicalNaN;
     std::memcpy(out, &bits, sizeof bits);
+    return magnitude >= kInfinity;
 }
 
 // Every lane's average (U + B*v) / tD, lane c's from outs[c] + offset on,
 // every NaN the one quiet NaN; the weights read once, feature after feature.
-void writeAverages(const GroupState& s, double tD, double* const* outs, size_t offset) {
+// nonFinite[c] is set when lane c wrote an infinity or a NaN.
+void writeAverages(const GroupState& s, double tD, double* const* outs, size_t offset,
+                   bool* nonFinite) {
+    bool any = false;
     for (size_t k = 0; k < s.m; ++k)
         for (size_t c = 0; c < s.L; ++c) {
             const size_t at = k * s.stride + c;
-            writeCanonical((s.U[at] + s.B * s.v[at]) / tD, outs[c] + offset + k);
+            any |= writeCanonical((s.U[at] + s.B * s.v[at]) / tD, outs[c] + offset + k);
         }
+    if (!any) return;
+    for (size_t c = 0; c < s.L; ++c)
+        for (size_t k = 0; k < s.m && !nonFinite[c]; ++k)
+            nonFinite[c] = !isFinite(outs[c][offset + k]);
 }
 
 // Where iteration t visits (position now of the order), and the positions
@@ -149,21 +168,32 @@ inline void addProducts(double* dot, const double* vk, double x) {
     if (L % 2 == 1) dot[L - 1] = dot[L - 1] + vk[L - 1] * x;
 }
 
-// The run of a group of L classifiers, lane c for classifier c. Every lane
-// performs the scalar operations above, so a classifier's bits do not
-// depend on its group.
+// seen[c] = seen[c] + dot[c]*0 for the L lanes, a pair at a time: 0 while
+// every dot[c] is finite, NaN from the first that is not.
+template <int L>
+inline void noteNonFinite(double* seen, const double* dot) {
+    const Pair zero = splat(0.0);
+    PELLUMAR_UNROLL_LANES
+    for (int i = 0; i + 1 < L; i += 2) store(seen + i, load(seen + i) + load(dot + i) * zero);
+    if (L % 2 == 1) seen[L - 1] = seen[L - 1] + dot[L - 1] * 0.0;
+}
+
+// The run of a group of L classifiers, lane c for classifier c, from
+// checkpoint c0 on (the counts before it are below 1), in the order of
+// sparse_run.h without its tests for overflows: an overflow in the update or
+// a fold leaves an infinity or a NaN in the lane's weights or sums that stays
+// there to the end, so a lane whose dot products and averages all come out
+// finite met none of those tests, and its bits are the full order's.
+// nonFinite[c] marks the others. Every lane performs the scalar operations
+// above, so a classifier's bits do not depend on its group.
 template <class Index, int L>
-void run(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
-         int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
-         int32_t countSize, double* const* outs) {
+void runLanes(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
+              int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
+              int32_t countSize, int32_t c0, double* const* outs, bool* nonFinite) {
     const Index* rows = static_cast<const Index*>(X.rows);
     const Index* starts = static_cast<const Index*>(X.starts);
     const double* values = X.values;
     const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
-    int32_t c0 = 0;
-    for (; c0 < countSize && counts[c0] < 1; ++c0)
-        for (int c = 0; c < L; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
-    if (c0 == countSize) return;
     const int32_t T = counts[countSize - 1];
 
     GroupState s(m, L);
@@ -171,6 +201,7 @@ void run(const SparseColumns& X, const double* const* labels, double lambda, dou
     double* const U = s.U;
     constexpr size_t stride = 2 * L;
     const size_t biasAt = static_cast<size_t>(M) * stride;
+    double seen[L] = {};  // NaN in a lane once a dot product was not finite
     Ahead ahead(N);
     for (int32_t t = 1;; ++t) {
         const int32_t f = order[ahead.now];
@@ -206,6 +237,9 @@ void run(const SparseColumns& X, const double* const* labels, double lambda, dou
             below[c] = (s.a * dot[c]) * y[c] < 1.0;  // false for NaN
             anyBelow = anyBelow || below[c];
         }
+        // An infinite or NaN dot product leaves nothing in the weights, and
+        // the full order may decide otherwise there (runGuarded()).
+        noteNonFinite<L>(seen, dot);
 
         const double aNext = s.a * decay;
         if (aNext == 0.0) {
@@ -249,10 +283,206 @@ void run(const SparseColumns& X, const double* const* labels, double lambda, dou
         if (size < kRescaleBelow || size > kRescaleAbove) foldScale(s);
 
         for (; c0 < countSize && counts[c0] == t; ++c0)
-            writeAverages(s, tD, outs, c0 * m);
+            writeAverages(s, tD, outs, c0 * m, nonFinite);
         if (t == T) break;
         ahead.next();
     }
+    for (int c = 0; c < L; ++c) nonFinite[c] |= !isFinite(seen[c]);
+}
+
+// U + B*v, or, where that overflows from finite operands, the same sum
+// halved and doubled back, 2*((0.5*U) + (0.5*B)*v): the value the sum has
+// without the overflow, when that is a double. B*v may pass the largest
+// double while U + B*v does not: U holds the sum of the iterates less B*v.
+inline double guardedSum(double U, double B, double v) {
+    const double sum = U + B * v;
+    if (isFinite(sum) || !isFinite(U) || !isFinite(B) || !isFinite(v)) return sum;
+    return 2.0 * ((0.5 * U) + (0.5 * B) * v);
+}
+
+// (U + B*v) / tD, guarded as guardedSum(): ((0.5*U + (0.5*B)*v) / tD) * 2.
+inline double guardedAverage(double U, double B, double v, double tD) {
+    const double sum = U + B * v;
+    if (isFinite(sum) || !isFinite(U) || !isFinite(B) || !isFinite(v)) return sum / tD;
+    return (((0.5 * U) + (0.5 * B) * v) / tD) * 2.0;
+}
+
+// One classifier's weights v and sums U (m each) with their scale and sum of
+// scales, for the guarded run.
+struct GuardedState {
+    explicit GuardedState(size_t m_) : m(m_), memory(2 * m_), v(memory.data()), U(v + m_) {}
+    const size_t m;
+    ZeroedBlock memory;
+    double* const v;
+    double* const U;
+    double a = 1.0, B = 0.0;
+
+    // The sums written out, U = U + B*v (guarded), each weight replaced by
+    // newWeight(weight); then a = 1, B = 0.
+    template <class NewWeight>
+    void writeOutSums(NewWeight newWeight) {
+        for (size_t k = 0; k < m; ++k) {
+            U[k] = guardedSum(U[k], B, v[k]);
+            v[k] = newWeight(v[k]);
+        }
+        a = 1.0;
+        B = 0.0;
+    }
+};
+
+// Whether the sample's values x and the weights v they meet are all finite
+// (the bias's weight too, with the bias).
+template <class Index>
+bool sampleFinite(const GuardedState& s, const Index* rows, const double* values, size_t first,
+                  size_t end, size_t biasAt, bool bias) {
+    for (size_t j = first; j < end; ++j)
+        if (!isFinite(values[j]) || !isFinite(s.v[static_cast<size_t>(rows[j])])) return false;
+    return !bias || isFinite(s.v[biasAt]);
+}
+
+// Whether the update of the weights and sums at scale aNext, q = step/aNext
+// and for the non-zeros d = q*((-y)*x), v - d, U + B*d, would write an
+// infinity or a NaN computed from finite values (step, aNext, B, y, x, v,
+// U): one of its operations overflows. Nothing is written.
+template <class Index>
+bool updateOverflows(const GuardedState& s, const Index* rows, const double* values, size_t first,
+                     size_t end, size_t biasAt, bool bias, double step, double aNext, double y) {
+    if (!isFinite(step) || !isFinite(aNext) || !isFinite(s.B) || !isFinite(y)) return false;
+    const double q = step / aNext, minusY = -y;
+    // (-y)*x past the largest double is no overflow of this order: the
+    // dense run's gradient overflows alike.
+    const auto overflows = [&](size_t k, double x) {
+        const double p = minusY * x, d = q * p;
+        return isFinite(p) && isFinite(s.v[k]) && isFinite(s.U[k]) &&
+               !(isFinite(s.v[k] - d) && isFinite(s.U[k] + s.B * d));
+    };
+    for (size_t j = first; j < end; ++j)
+        if (overflows(static_cast<size_t>(rows[j]), values[j])) return true;
+    return bias && overflows(biasAt, 1.0);
+}
+
+// The run of one classifier in the full order of sparse_run.h, with its
+// tests for overflows: where the dot product overflows, the weights' own;
+// where the update at scale aNext would overflow, the scale aNext folded
+// into the weights first and the update made at scale 1; where a sum
+// U + B*v would overflow, guardedSum(). Slower than runLanes() (the update
+// is tried before it is made, and the sums are tested); run only for the
+// classifiers that runLanes() marks.
+template <class Index>
+void runGuarded(const SparseColumns& X, const double* labels, double lambda, double eta0,
+                int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
+                int32_t countSize, int32_t c0, double* out) {
+    const Index* rows = static_cast<const Index*>(X.rows);
+    const Index* starts = static_cast<const Index*>(X.starts);
+    const double* values = X.values;
+    const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
+    const size_t biasAt = static_cast<size_t>(M);
+    const int32_t T = counts[countSize - 1];
+    GuardedState s(m);
+    double* const v = s.v;
+    double* const U = s.U;
+    int32_t now = 1 % N;
+    for (int32_t t = 1;; ++t) {
+        const int32_t f = order[now];
+        const size_t first = static_cast<size_t>(starts[f]);
+        const size_t end = static_cast<size_t>(starts[f + 1]);
+        const double tD = static_cast<double>(t);
+        const double step = eta0 / std::sqrt(tD);
+        const double decay = 1.0 - step * lambda;
+        const double y = labels[f];
+        double dot = 0.0;
+        for (size_t j = first; j < end; ++j)
+            dot = dot + v[static_cast<size_t>(rows[j])] * values[j];
+        if (bias) dot = dot + v[biasAt] * 1.0;
+        double margin = (s.a * dot) * y;
+        if (!isFinite(dot) && isFinite(s.a) &&
+            sampleFinite(s, rows, values, first, end, biasAt, bias)) {
+            // v*x passed the largest double (v is up to 2^10 times the
+            // weights): the dot product of the weights a*v instead, where
+            // that one stays finite (as the dense run's does).
+            double dotW = 0.0;
+            for (size_t j = first; j < end; ++j)
+                dotW = dotW + (s.a * v[static_cast<size_t>(rows[j])]) * values[j];
+            if (bias) dotW = dotW + (s.a * v[biasAt]) * 1.0;
+            if (isFinite(dotW)) margin = dotW * y;
+        }
+        const bool below = margin < 1.0;
+
+        const double aNext = s.a * decay;
+        if (aNext == 0.0) {
+            s.writeOutSums([](double) { return 0.0; });
+            if (below) {
+                for (size_t j = first; j < end; ++j)
+                    v[static_cast<size_t>(rows[j])] = step * (y * values[j]);
+                if (bias) v[biasAt] = step * (y * 1.0);
+            }
+        } else if (below &&
+                   updateOverflows(s, rows, values, first, end, biasAt, bias, step, aNext, y)) {
+            // w_t = aNext*v - step*g, as the dense run forms it: the sums so
+            // far written out, the weights at scale 1, then the step.
+            s.writeOutSums([aNext](double weight) { return aNext * weight; });
+            const double minusY = -y;
+            for (size_t j = first; j < end; ++j) {
+                const size_t at = static_cast<size_t>(rows[j]);
+                const double d = step * (minusY * values[j]);
+                v[at] = v[at] - d;
+            }
+            if (bias) {
+                const double d = step * (minusY * 1.0);
+                v[biasAt] = v[biasAt] - d;
+            }
+        } else {
+            s.a = aNext;
+            if (below) {
+                const double q = step / s.a, B = s.B, minusY = -y;
+                for (size_t j = first; j < end; ++j) {
+                    const size_t at = static_cast<size_t>(rows[j]);
+                    const double d = q * (minusY * values[j]);
+                    v[at] = v[at] - d;
+                    U[at] = U[at] + B * d;
+                }
+                if (bias) {
+                    const double d = q * (minusY * 1.0);
+                    v[biasAt] = v[biasAt] - d;
+                    U[biasAt] = U[biasAt] + B * d;
+                }
+            }
+        }
+        s.B = s.B + s.a;
+        const double size = std::fabs(s.a);
+        if (size < kRescaleBelow || size > kRescaleAbove) {
+            const double a = s.a;
+            s.writeOutSums([a](double weight) { return a * weight; });
+        }
+
+        for (; c0 < countSize && counts[c0] == t; ++c0)
+            for (size_t k = 0; k < m; ++k)
+                writeCanonical(guardedAverage(U[k], s.B, v[k], tD), out + c0 * m + k);
+        if (t == T) break;
+        if (++now == N) now = 0;
+    }
+}
+
+// The run of a group of L classifiers: runLanes(), then runGuarded() for
+// each classifier whose dot products or averages came out infinite or NaN
+// somewhere (an overflow, or infinities and NaNs in the data, which the
+// tests leave as they are), after the group's memory is freed.
+template <class Index, int L>
+void run(const SparseColumns& X, const double* const* labels, double lambda, double eta0,
+         int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
+         int32_t countSize, double* const* outs) {
+    const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
+    int32_t c0 = 0;
+    for (; c0 < countSize && counts[c0] < 1; ++c0)
+        for (int c = 0; c < L; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
+    if (c0 == countSize) return;
+    bool nonFinite[L] = {};
+    runLanes<Index, L>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize, c0, outs,
+                       nonFinite);
+    for (int c = 0; c < L; ++c)
+        if (nonFinite[c])
+            runGuarded<Index>(X, labels[c], lambda, eta0, M, N, order, bias, counts, countSize,
+                              c0, outs[c]);
 }
 
 // Up to sixteen classifiers in one run; more run in several groups.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -37,8 +38,10 @@ struct Sparse {
 };
 
 // Text-like samples: each feature present with probability density, a few
-// features far more often (as words are); labels from a sparse rule.
-Sparse makeSparse(int32_t M, int32_t N, double density, uint64_t seed, std::vector<double>& y) {
+// features far more often (as words are), values from 0.2 to 1.2 times
+// scale; labels from a sparse rule.
+Sparse makeSparse(int32_t M, int32_t N, double density, uint64_t seed, std::vector<double>& y,
+                  double scale = 1.0) {
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     std::normal_distribution<double> gauss(0.0, 1.0);
@@ -55,7 +58,7 @@ Sparse makeSparse(int32_t M, int32_t N, double density, uint64_t seed, std::vect
         for (int32_t k = 0; k < M; ++k) {
             const double p = k < M / 10 + 1 ? std::min(1.0, 4 * density) : density;
             if (uniform(rng) >= p) continue;
-            const double v = 0.2 + uniform(rng);
+            const double v = (0.2 + uniform(rng)) * scale;
             s.values.push_back(v);
             s.rows.push_back(static_cast<uint64_t>(k));
             s.dense[static_cast<size_t>(f) * M + k] = v;
@@ -67,6 +70,14 @@ Sparse makeSparse(int32_t M, int32_t N, double density, uint64_t seed, std::vect
     s.rows32.assign(s.rows.begin(), s.rows.end());
     s.starts32.assign(s.starts.begin(), s.starts.end());
     return s;
+}
+
+// U + B*v as the documented order forms it: where it overflows from finite
+// operands, halved and doubled back.
+double sumOf(double U, double B, double v) {
+    const double sum = U + B * v;
+    if (std::isfinite(sum) || !std::isfinite(U) || !std::isfinite(B) || !std::isfinite(v)) return sum;
+    return 2.0 * ((0.5 * U) + (0.5 * B) * v);
 }
 
 // The documented operations of the sparse run, one after another, on dense
@@ -86,13 +97,38 @@ std::vector<double> sparseReference(const Sparse& s, const std::vector<double>& 
         const double tD = t, step = eta0 / std::sqrt(tD), decay = 1.0 - step * lambda;
         double dot = 0.0;
         for (auto& e : x) dot = dot + v[e.first] * e.second;
-        const double margin = (a * dot) * y[f];
+        double margin = (a * dot) * y[f];
+        bool finiteInputs = std::isfinite(a);
+        for (auto& e : x) finiteInputs = finiteInputs && std::isfinite(e.second) && std::isfinite(v[e.first]);
+        if (!std::isfinite(dot) && finiteInputs) {  // v*x overflowed: the weights' dot product
+            double dotW = 0.0;
+            for (auto& e : x) dotW = dotW + (a * v[e.first]) * e.second;
+            if (std::isfinite(dotW)) margin = dotW * y[f];
+        }
         const double aNext = a * decay;
+        // Would the update at scale aNext write an infinity or NaN made of
+        // finite values?
+        bool overflows = false;
+        if (aNext != 0.0 && margin < 1.0 && std::isfinite(step) && std::isfinite(aNext) &&
+            std::isfinite(B) && std::isfinite(y[f]))
+            for (auto& e : x) {
+                const double p = -(y[f] * e.second), d = (step / aNext) * p;
+                overflows = overflows ||
+                            (std::isfinite(p) && std::isfinite(v[e.first]) && std::isfinite(U[e.first]) &&
+                             !(std::isfinite(v[e.first] - d) && std::isfinite(U[e.first] + B * d)));
+            }
         if (aNext == 0.0) {
-            for (size_t k = 0; k < m; ++k) U[k] = U[k] + B * v[k], v[k] = 0.0;
+            for (size_t k = 0; k < m; ++k) U[k] = sumOf(U[k], B, v[k]), v[k] = 0.0;
             a = 1.0, B = 0.0;
             if (margin < 1.0)
                 for (auto& e : x) v[e.first] = step * (y[f] * e.second);
+        } else if (overflows) {  // aNext folded in first, the step taken at scale 1
+            for (size_t k = 0; k < m; ++k) U[k] = sumOf(U[k], B, v[k]), v[k] = aNext * v[k];
+            a = 1.0, B = 0.0;
+            for (auto& e : x) {
+                const double d = step * (-(y[f] * e.second));
+                v[e.first] = v[e.first] - d;
+            }
         } else {
             a = aNext;
             if (margin < 1.0)
@@ -105,16 +141,32 @@ std::vector<double> sparseReference(const Sparse& s, const std::vector<double>& 
         }
         B = B + a;
         if (std::fabs(a) < 1.0 / 1024 || std::fabs(a) > 1024.0) {
-            for (size_t k = 0; k < m; ++k) U[k] = U[k] + B * v[k], v[k] = a * v[k];
+            for (size_t k = 0; k < m; ++k) U[k] = sumOf(U[k], B, v[k]), v[k] = a * v[k];
             a = 1.0, B = 0.0;
         }
     }
     std::vector<double> out(m, 0.0);
     for (size_t k = 0; k < m && T >= 1; ++k) {
-        out[k] = (U[k] + B * v[k]) / T;
+        const double sum = U[k] + B * v[k];
+        out[k] = std::isfinite(sum) || !std::isfinite(U[k]) || !std::isfinite(B) || !std::isfinite(v[k])
+                     ? sum / T
+                     : (((0.5 * U[k]) + (0.5 * B) * v[k]) / T) * 2.0;
         if (std::isnan(out[k])) out[k] = std::numeric_limits<double>::quiet_NaN();
     }
     return out;
+}
+
+// The largest lambda with step*lambda below 1 at iteration t: that
+// iteration's decay 1 - step*lambda lies just above 0 (below 0 before it).
+double decayNearZeroAt(double eta0, int32_t t) {
+    const double step = eta0 / std::sqrt(static_cast<double>(t));
+    double lambda = 1.0 / step;
+    while (!(1.0 - step * lambda > 0.0)) lambda = std::nextafter(lambda, 0.0);
+    return lambda;
+}
+
+bool allFinite(const std::vector<double>& v) {
+    return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
 
 // The smallest |margin - 1| of the dense run, to tell whether the two runs
@@ -144,7 +196,8 @@ struct SparseCase {
     double density;
     bool bias;
     double passes, lambda, eta0;
-    bool agrees;  // no margin near 1: the dense bound is asserted
+    bool agrees;         // no margin near 1: the dense bound is asserted
+    double scale = 1.0;  // of the values (makeSparse())
 };
 
 // Relative to the largest weight of the dense result (doc/SPARSE.md). Its
@@ -165,6 +218,20 @@ const std::vector<SparseCase> kCases = {
     {"decay 0 at t = 1",                10,   60, 0.4,    true,  20,   1.0,   1.0,  true},
     {"decay below 0, then 0 at t = 16", 10,   60, 0.4,    true,  20,   4.0,   1.0,  true},
     {"margins near 1: separable",       40,  100, 0.2,    true,  200,  1e-6,  0.5,  false},
+    // Steps near the largest double, and decays just above 0, where the
+    // weights' scale a falls to about 2^-63 in one iteration: step / a, its
+    // products with the values and the sums pass the largest double before
+    // the dense run's values do.
+    {"eta0 1e280, values 1e12, decay ~0 at t = 7", 10, 60, 0.4, true, 20, decayNearZeroAt(1e280, 7),
+     1e280, true, 1e12},
+    {"eta0 1e300, decay ~0 at t = 1",   20,  100, 0.5,    true,  10, decayNearZeroAt(1e300, 1), 1e300, true},
+    {"eta0 1e305, decay ~0 at t = 7",   20,  100, 0.5,    true,  10, decayNearZeroAt(1e305, 7), 1e305, true},
+    {"eta0 the largest, values 1e-6, decay ~0 at t = 3", 20, 100, 0.5, true, 10,
+     decayNearZeroAt(DBL_MAX, 3), DBL_MAX, true, 1e-6},
+    // 2.4e-11 of the largest weight away; at eta0 = 1e250, where nothing
+    // overflows, 1.3e-11 to 2.4e-11 with any decay at t = 100 from 1e-12 to
+    // 1e-4: finiteness asserted, not the bound.
+    {"eta0 1e300, decay ~0 at t = 100", 30,  200, 0.3,    true,  50, decayNearZeroAt(1e300, 100), 1e300, false},
 };
 
 }  // namespace
@@ -172,7 +239,7 @@ const std::vector<SparseCase> kCases = {
 TEST(SparseRun, AgreesWithTheDenseRunAndFollowsItsOwnOrder) {
     for (const SparseCase& c : kCases) {
         std::vector<double> y;
-        const Sparse s = makeSparse(c.M, c.N, c.density, 7 + c.M, y);
+        const Sparse s = makeSparse(c.M, c.N, c.density, 7 + c.M, y, c.scale);
         const auto order = pellumar::makeSeededOrder(c.N, 1234);
         const int32_t T = static_cast<int32_t>(c.passes * c.N);
         const int32_t m = c.M + (c.bias ? 1 : 0);
@@ -184,6 +251,12 @@ TEST(SparseRun, AgreesWithTheDenseRunAndFollowsItsOwnOrder) {
         }
         const std::vector<int32_t> counts = {T / 3, T};
         const auto want = sparseReference(s, y, c.lambda, c.eta0, T, c.bias, order);
+        // Every row keeps the dense run finite, at both checkpoints, and the
+        // sparse run must stay finite with it.
+        const auto dense = reference::train(Xb, y, c.lambda, T, c.eta0, m, c.N, order);
+        EXPECT_TRUE(allFinite(dense) &&
+                    allFinite(reference::train(Xb, y, c.lambda, T / 3, c.eta0, m, c.N, order)))
+            << c.what;
         for (bool narrow : {false, true}) {
             std::vector<double> got(2 * m, -1.0);
             pellumar::trainSparseOnOrder(s.view(narrow), y.data(), c.lambda, c.eta0, c.M, c.N,
@@ -192,8 +265,8 @@ TEST(SparseRun, AgreesWithTheDenseRunAndFollowsItsOwnOrder) {
             EXPECT_TRUE(SameBits(std::vector<double>(got.begin(), got.begin() + m),
                                  sparseReference(s, y, c.lambda, c.eta0, T / 3, c.bias, order)))
                 << c.what << " at its checkpoint";
+            EXPECT_TRUE(allFinite(got)) << c.what;
         }
-        const auto dense = reference::train(Xb, y, c.lambda, T, c.eta0, m, c.N, order);
         double largest = 0.0, gap = 0.0;
         for (int32_t k = 0; k < m; ++k) {
             largest = std::max(largest, std::fabs(dense[k]));
@@ -204,7 +277,7 @@ TEST(SparseRun, AgreesWithTheDenseRunAndFollowsItsOwnOrder) {
             EXPECT_GT(closest, 1e-9) << c.what << ": a margin came near 1; the row can't assert";
             EXPECT_LE(gap, kAgreement * largest) << c.what << ": relative gap " << gap / largest;
         }
-        std::printf("%-34s gap %.2e of the largest weight, closest margin %.1e\n", c.what,
+        std::printf("%-50s gap %.2e of the largest weight, closest margin %.1e\n", c.what,
                     largest > 0 ? gap / largest : 0.0, closest);
     }
 }
@@ -254,6 +327,8 @@ TEST(SparseRun, EveryClassifierOfAGroupGetsItsOwnBits) {
         // Groups of 14 lanes or more hold 4 MiB or more: their weights come
         // mapped from the system on a huge-page boundary.
         {"weights in huge pages", 20000, 60, 0.002, true, false, 3, 1e-4, 0.5},
+        // Every classifier's overflow met on its own, each run again alone.
+        {"eta0 1e300, decay ~0 at t = 1", 20, 100, 0.5, true, false, 10, decayNearZeroAt(1e300, 1), 1e300},
     };
     for (const GroupCase& c : cases) {
         std::vector<double> y;
