@@ -36,6 +36,75 @@ function text = trainedBits(varargin)
   end
 end
 
+% The weights of the documented step, written out plainly: iteration t
+% visits X(:, order(mod(t, N) + 1)) of order = pellumar_order(N, seed), with
+% the bias feature 1 last, labels +1 for the second class.
+function wbar = plainTraining(X, labels, lambda, T, eta0, seed)
+  N = size(X, 2);
+  X = [X; ones(1, N)];
+  classes = unique(labels);
+  y = 2 * (labels == classes(2)) - 1;
+  order = pellumar_order(N, seed);
+  w = zeros(size(X, 1), 1);
+  wbar = w;
+  for t = 1:T
+    f = order(mod(t, N) + 1);
+    step = eta0 / sqrt(t);
+    dot = 0;
+    for k = 1:size(X, 1)
+      dot = dot + w(k) * X(k, f);
+    end
+    g = zeros(size(w));
+    if dot * y(f) < 1
+      g = -(y(f) * X(:, f));
+    end
+    w = (1 - step * lambda) * w - step * g;
+    wbar = ((t - 1) * wbar + w) / t;
+  end
+end
+
+% The Eta0 that 'auto' chooses by its documented procedure, replayed through
+% pellumar_train and pellumar_predict on the subsample, and the number of
+% candidates it tried.
+function [eta0, tried] = replayAuto(X, labels, lambda, seed)
+  N = size(X, 2);
+  order = pellumar_order(N, seed);
+  subsample = sort(order(1:min(N, 2000)));
+  X = X(:, subsample);
+  labels = labels(subsample);
+  s = mean(full(sum(X .^ 2, 1))) + 1;
+  exponents = round(log2(32 / s)) + (-1:1);
+  objectives = arrayfun(@(e) subsampleObjective(X, labels, lambda, 2 ^ e, seed), exponents);
+  while numel(exponents) < 20
+    [~, best] = min(objectives);
+    if best == 1
+      exponents = [exponents(1) - 1, exponents];
+      objectives = [subsampleObjective(X, labels, lambda, 2 ^ exponents(1), seed), objectives];
+    elseif best == numel(exponents)
+      exponents = [exponents, exponents(end) + 1];
+      objectives = [objectives, subsampleObjective(X, labels, lambda, 2 ^ exponents(end), seed)];
+    else
+      break
+    end
+  end
+  [~, best] = min(objectives);
+  eta0 = 2 ^ (exponents(best) + 1);
+  tried = numel(exponents);
+end
+
+function value = subsampleObjective(X, labels, lambda, eta0, seed)
+  model = outcome(@pellumar_train, X, labels, 'Lambda', lambda, 'Eta0', eta0, 'Passes', 5, ...
+                  'Seed', seed);
+  if ~isstruct(model)
+    value = Inf;  % the weights overflowed
+    return
+  end
+  [~, scores] = pellumar_predict(model, X);
+  classes = model.Classes(end - size(scores, 1) + 1:end);
+  y = 2 * bsxfun(@eq, classes(:), labels(:)') - 1;
+  value = sum(lambda / 2 * sum(model.W .^ 2, 1) + mean(max(0, 1 - y .* scores), 2)');
+end
+
 global passed failed
 passed = 0;
 failed = 0;
@@ -126,7 +195,7 @@ slips = {
   'pellumar:badOption',       @pellumar_search,  {X, side, 'Lambda', [1e-3 1e-2; 1e-1 1]}
   'pellumar:badLabels',       @pellumar_train,   {X, reshape(side, 2, [])}
   'pellumar:tooManyIterations', @pellumar_train, {X, side, 'Passes', 2^31 / N}
-  'pellumar:diverged',        @pellumar_train,   {X, side, 'Lambda', 1000}
+  'pellumar:diverged',        @pellumar_train,   {X, side, 'Lambda', 1000, 'Eta0', 0.5}
   'pellumar:badLabels',       @pellumar_train,   {X, repmat('a', 1, N)}
   'pellumar:badLabels',       @pellumar_train,   {X, [NaN, ones(1, N - 1)]}
   'pellumar:samplesAsRows',   @pellumar_train,   {X', side}
@@ -141,6 +210,11 @@ slips = {
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Lambda', 'high'}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', Inf}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', 'fast'}
+  'pellumar:badOption',       @pellumar_train,   {X, side, 'Eta0', {'auto'}}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Eta0', 'automatic'}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Eta0', {'auto', -1}}
+  'pellumar:badOption',       @pellumar_search,  {X, side, 'Eta0', {'auto', 'slow'}}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Passes', NaN}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', 2}
   'pellumar:badOption',       @pellumar_train,   {X, side, 'Bias', sparse(2)}
@@ -176,6 +250,7 @@ messages = {
   @pellumar_train,   {X, side, 'Eta0'},                    {'''Eta0''', 'no value'}, {'out of bound'}
   @pellumar_search,  {X, side, 'Lambda', 1e-3, 'Folds'},   {'''Folds''', 'no value'}, {'out of bound'}
   @pellumar_train,   {[], []},                             {'no samples'},          {'distinct'}
+  @pellumar_train,   {X, side, 'Eta0', 'fast'},            {'''Eta0''', '''auto'''}, {}
   @pellumar_predict, {model, [X3; X3; X3(1, :)]},          {'X has 5 features', 'trained on 2', ...
                                                             'pellumar_read_libsvm(file, features)'}, {}
 };
@@ -211,7 +286,7 @@ check(numel(regexp(output, 'accuracy \d\.\d{4} \(std', 'match')) == 4 && ...
 % A setting whose weights overflow scores accuracy 0 on its folds, as
 % documented, and its line in the table says it diverged.
 output = evalc(['diverging = pellumar_search(Xs, labels, ''Lambda'', [1e-3 1e6], ' ...
-                '''Passes'', 5, ''Folds'', 3);']);
+                '''Passes'', 5, ''Folds'', 3, ''Eta0'', 0.5);']);
 settingLines = regexp(output, '^  lambda [^\n]*', 'match', 'lineanchors');
 overflowing = ~cellfun(@isempty, strfind(settingLines, 'lambda 1e+06'));
 marked = ~cellfun(@isempty, strfind(settingLines, 'diverged'));
@@ -250,6 +325,8 @@ seedShown = 2^53 - 12345;       % a seed of sixteen digits
 shownModel = pellumar_train(Xn, labels, 'Seed', seedShown, 'Passes', 1);
 shownSearch = outcome(@pellumar_search, Xn, labels, grid{:}, 'Seed', shownModel.Seed);
 wide = pellumar_train([Xn; Xn], labels, 'Seed', 8, 'Standardize', true);  % four features, centred
+autoModel = pellumar_train(Xn, labels, 'Seed', 8);  % Eta0 'auto', the default
+autoSparse = pellumar_train(Xsparse, labels, 'Seed', 8);
 [widePredicted, wideScores] = pellumar_predict(wide, [Xsparse; sparse(2, 105)]);
 narrowScores = [];
 try
@@ -292,6 +369,14 @@ repeats = {
             pellumar_predict(scaledModel, [Xsparse(1, :); sparse(1, 105)])) && ...
     strcmp(errorOf(@pellumar_predict, wide, full(Xsparse)), 'pellumar:featureCount') && ...
     strcmp(errorOf(@pellumar_predict, wide, sparse([Xn(:, 1:3); Xn(:, 1:3)]')), 'pellumar:featureCount')
+  'Eta0 ''auto'' (the default) records the power of two it trained with', ...
+    isa(autoModel.Eta0, 'double') && isscalar(autoModel.Eta0) && autoModel.Eta0 > 0 && ...
+    log2(autoModel.Eta0) == round(log2(autoModel.Eta0)) && ...
+    isequal(trainedBits(Xn, labels, 'Seed', 8, 'Eta0', autoModel.Eta0), bits(autoModel.W)) && ...
+    isequal(trainedBits(Xn, labels, 'Seed', 8, 'Eta0', 'AUTO'), bits(autoModel.W))
+  '''Seed'', model.Seed repeats the Eta0 ''auto'' chose, and the bits', ...
+    isequal(trainedBits(Xn, labels, 'Seed', autoModel.Seed, 'Threads', 3), bits(autoModel.W)) && ...
+    isequal(trainedBits(Xsparse, labels, 'Seed', autoSparse.Seed, 'Threads', 1), bits(autoSparse.W))
   'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
                                                   isequal(pellumar_predict(scaledModel, Xsparse), ...
                                                           pellumar_predict(scaledModel, full(Xsparse)))
@@ -320,6 +405,69 @@ check(perFold(3) == foldAccuracy && abs(serial.Settings(settingsAt).Accuracy - m
       abs(serial.Settings(settingsAt).AccuracyStd - std(perFold)) < 1e-15, ...
       sprintf('a fold''s accuracy is its own training''s (%s against %s)', ...
               mat2str(serial.Settings(settingsAt).Accuracy), mat2str(mean(perFold))));
+% 'Auto' in the grid: each fold's training chooses its Eta0 as pellumar_train
+% chooses it on the fold's training part, with the (fold, Lambda, Eta0)
+% seed: the pairs are (1e-5, auto), (1e-2, auto), (1e-5, 1), (1e-2, 1). On
+% noise, where the choice moves with the samples and the seed.
+Xr = randn(4, 150);
+noise = randi(3, 1, 150);
+autoGrid = {'Lambda', [1e-5 1e-2], 'Passes', [1 6], 'Eta0', {'auto', 1}, 'Folds', 3, ...
+            'Verbose', false, 'Seed', 99};
+autoSearch = pellumar_search(Xr, noise, autoGrid{:});
+output = evalc('autoAgain = pellumar_search(Xr, noise, autoGrid{:}, ''Verbose'', true, ''Threads'', 1);');
+chosen = zeros(2, 3);
+perFold = zeros(1, 3);
+for f = 1:3
+  held = autoSearch.Folds == f;
+  for pair = 1:2
+    foldModel = pellumar_train(Xr(:, ~held), noise(~held), 'Lambda', autoGrid{2}(pair), ...
+                               'Passes', 6, 'Seed', 99 + 3 + (f - 1) * 4 + pair);
+    chosen(pair, f) = foldModel.Eta0;
+  end
+  perFold(f) = mean(pellumar_predict(foldModel, Xr(:, held)) == noise(held));
+end
+auto = isnan([autoSearch.Settings.Eta0]);
+atSix = find(auto & [autoSearch.Settings.Passes] == 6);
+check(isequal(vertcat(autoSearch.Settings(atSix).FoldEta0), chosen) && ...
+      abs(autoSearch.Settings(atSix(2)).Accuracy - mean(perFold)) < 1e-15, ...
+      sprintf('''auto'' in the search: each fold as pellumar_train chooses (%s against %s)', ...
+              mat2str(vertcat(autoSearch.Settings(atSix).FoldEta0)), mat2str(chosen)));
+check(sum(~auto) == 4 && all([autoSearch.Settings(~auto).Eta0] == 1) && ...
+      isequal(vertcat(autoSearch.Settings(~auto).FoldEta0), ones(4, 3)) && ...
+      sameSearch(autoSearch, autoAgain) && numel(strfind(output, 'eta0 auto (')) == 4, ...
+      '''auto'' and numbers in one grid: NaN marks ''auto'', the same from the seed, the table');
+quiet = evalc('defaultGrid = pellumar_search(Xr, noise, ''Folds'', 3, ''Seed'', 5);');
+best = defaultGrid.Best;
+check(numel(defaultGrid.Settings) == 12 && all(isnan([defaultGrid.Settings.Eta0])) && ...
+      ~isempty(strfind(quiet, sprintf('auto (the model''s: %g)', defaultGrid.Model.Eta0))) && ...
+      isequal(trainedBits(Xr, noise, 'Lambda', best.Lambda, 'Passes', best.Passes, 'Seed', ...
+                          defaultGrid.Model.Seed), bits(defaultGrid.Model.W)), ...
+      'the default grid: Eta0 ''auto'', and the model trained with ''auto''');
+
+% An explicit Eta0 trains the documented step, bit for bit, as it did before
+% 'auto' (two classes: one classifier, no calibration). 'Auto' replayed
+% from its documented procedure: the subsample of the first 2,000 samples
+% of the order, the candidates from the mean squared length, the lowest
+% objective of 5 passes, twice it; on dense, sparse and two-class data, more
+% than 2,000 samples.
+x = [randn(2, 30) + 1, randn(2, 30) - 1];
+twoClasses = [ones(1, 30), 2 * ones(1, 30)];
+explicit = pellumar_train(x, twoClasses, 'Lambda', 1e-2, 'Eta0', 0.5, 'Passes', 3, 'Seed', 21);
+check(isequal(bits(explicit.W), bits(plainTraining(x, twoClasses, 1e-2, 180, 0.5, 21))) && ...
+      explicit.Eta0 == 0.5, 'an explicit Eta0 trains the documented step, bit for bit');
+big = randi(3, 1, 2400);
+Xbig = [3 0; -2 3; -2 -3]' * full(sparse(big, 1:2400, 1)) + 1.5 * randn(2, 2400);
+cases = {Xbig, big, 1e-4, 31; Xbig, big, 1e-1, 34; sparse(Xbig .* (abs(Xbig) > 1)), big, 1e-2, 32
+         10 * Xbig, double(big == 1), 1e-1, 33};
+tried = zeros(1, size(cases, 1));
+for c = 1:size(cases, 1)
+  model = pellumar_train(cases{c, 1}, cases{c, 2}, 'Lambda', cases{c, 3}, 'Seed', cases{c, 4});
+  [expected, tried(c)] = replayAuto(cases{c, 1}, cases{c, 2}, cases{c, 3}, cases{c, 4});
+  check(model.Eta0 == expected, sprintf('''auto'' case %d: Eta0 %g, replayed %g', c, ...
+                                        model.Eta0, expected));
+end
+check(any(tried > 3), sprintf('the replays tried beyond the first three (%s)', mat2str(tried)));
+
 % T is floor(Passes * N); a feature constant in training keeps a scale of 1,
 % so that new data with other values in it still get finite scores. Values
 % that are not exact in binary are constant too (the std of 105 copies of pi
