@@ -211,6 +211,9 @@ int processorsAllowed() {
 
 BatchPlan planBatch(const DataMatrix& data, const Training* trainings, size_t count, int threads,
                     bool grouped, double leastWorkPerThread) {
+    // The estimate computes in doubles on the caller's thread, whose modes
+    // may trap on an inexact quotient: the IEEE defaults meanwhile.
+    const IeeeDefaultModes ieeeModes;
     const size_t wanted = static_cast<size_t>(threads > 1 ? threads : 1);
     // Runs of alike trainings on sparse data when grouped; otherwise every
     // training on its own.

@@ -71,7 +71,9 @@ TEST_F(Engine, GivesTheCoreTrainingsOfItsSeedsLaidOutByRunClassifierAndCheckpoin
     const Problem p;
     // Two runs: all samples; all but fold 2. Two classifiers (classes 3, 1).
     const std::vector<double> runs = {0, 1e-3, 0.5, 12345, 2, 1e-4, 1.0, 9007199254740991.0};
-    const std::vector<double> iterations = {30, 200, 0, 90};
+    // Enough iterations (about a millisecond's work) that the engine starts
+    // its worker threads when allowed more than one.
+    const std::vector<double> iterations = {30, 20000, 0, 30000};
     const std::vector<double> positives = {3, 1};
     mxArray* single = makeArray(mxSINGLE_CLASS, p.M, p.N, false);
     float* s = static_cast<float*>(standin::dataOf(single));

@@ -190,7 +190,9 @@ struct EngineProblem {
     std::vector<double> runs = {0, 1e-3, 0.5, 42,
                                 2, 1e-4, 1.0, 7,
                                 3, 1e-2, 0.25, 9007199254740991.0};
-    std::vector<double> iterations = {45, 200, 60, 60, 1, 1000};
+    // Enough iterations (a few milliseconds' work) that the engine starts
+    // a worker thread when allowed two.
+    std::vector<double> iterations = {45, 20000, 60, 60, 1, 40000};
 
     EngineProblem() : X(M * N), classOf(N), foldOf(N), Xf(M * N) {
         reference::WindowsRand fill(2024);
