@@ -3,8 +3,8 @@
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
         octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist octave-package \
-        check-octave-package bench bench-toolbox versus fuzz \
-        test-fuzz check-matlab check-host-api deps clean demo-text test-text bench-text bench-sparse-scale
+        check-octave-package check-contraction bench bench-toolbox versus fuzz \
+        test-fuzz check-matlab check-host-api deps clean demo-text test-text bench-text bench-sparse-scale bench-read
 
 SHELL      := /bin/bash
 .SHELLFLAGS := -o pipefail -c
@@ -90,6 +90,22 @@ bench-sparse-scale: octave
 	    NNZ = 100; PASSES = 2; STEP = '$$step'; FILE = '$(CURDIR)/$(BUILD)/sparse_scale.bin'; \
 	    run('$(CURDIR)/bench/sparse_scale.m')" || exit 1; done; done
 	rm -f $(BUILD)/sparse_scale.bin
+
+# Reading LIBSVM files, for reading: a synthetic file of about 10^7
+# non-zeros (bench/read_libsvm_data.py, tf-idf-like documents, a fixed seed,
+# written once), read by scikit-learn's load_svmlight_file and by
+# pellumar_read_libsvm, each in a fresh process, alternating for three
+# rounds (bench/read_bench.py): the best times, their ratio and each
+# reader's peak memory per non-zero.
+READ_DATA := $(BUILD)/read-bench/docs.libsvm
+$(READ_DATA): bench/read_libsvm_data.py
+	scripts/install-deps.sh peers
+	mkdir -p $(dir $@)
+	/usr/bin/python3 bench/read_libsvm_data.py --out $@
+
+bench-read: $(READ_DATA)
+	scripts/install-deps.sh octave peers
+	/usr/bin/python3 bench/read_bench.py --data $(READ_DATA) --octave "$(OCTAVE)" --rounds 3
 
 # The text demo on a slice of those data, or on synthetic documents where
 # they cannot be built (no network, not root).
@@ -214,6 +230,15 @@ check-arm64: deps
 	$(call suites,arm64,-DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake,-E LargestIterationCountEnds)
 	scripts/check-arm64-code.sh $(BUILD)/arm64/libpellumar_core.a
 
+# No fused multiply-add in a build that forgets -ffp-contract=off (a plain mex
+# call): the core compiled without it by g++ and clang++, ISO and GNU C++14,
+# -O2 and -O3, for x86 processors with FMA, its objects searched for fused
+# multiply-adds, beside controls that show such a build does fuse them
+# without the pragmas of core/exact_arithmetic.h.
+check-contraction: deps
+	scripts/install-deps.sh clang
+	JOBS=$(JOBS) scripts/check-contraction.sh $(BUILD)/contraction-check
+
 # The 64-bit Windows modules, Pellumar.mexw64 and pellumar_engine.mexw64,
 # cross-built with MinGW-w64; they need only system DLLs and the host's
 # libmx.dll and libmex.dll.
@@ -335,7 +360,7 @@ check-matlab:
 	scripts/check-matlab-compat.sh
 
 test: check-matlab check-host-api test-core test-sanitize test-tsan test-valgrind test-clang test-portable check-arm64 test-octave \
-      check-octave-package test-soak test-fashion test-text check-win64 check-dist test-fuzz
+      check-octave-package check-contraction test-soak test-fashion test-text check-win64 check-dist test-fuzz
 
 clean:
 	rm -rf $(BUILD)

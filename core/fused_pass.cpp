@@ -1,6 +1,6 @@
-#include "fused_pass.h"
+#include "exact_arithmetic.h"  // before everything else (see there)
 
-#include "exact_arithmetic.h"
+#include "fused_pass.h"
 
 #include <cmath>
 #include <cstring>

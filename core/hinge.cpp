@@ -1,6 +1,6 @@
-#include "hinge.h"
+#include "exact_arithmetic.h"  // before everything else (see there)
 
-#include "exact_arithmetic.h"
+#include "hinge.h"
 
 #include <cstddef>
 

@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "ieee_modes.h"
 
 #if defined(__x86_64__) || defined(_M_X64)

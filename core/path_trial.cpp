@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "path_trial.h"
 
 namespace pellumar {

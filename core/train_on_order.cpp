@@ -1,6 +1,6 @@
-#include "train_on_order.h"
+#include "exact_arithmetic.h"  // before everything else (see there)
 
-#include "exact_arithmetic.h"
+#include "train_on_order.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "visit_order.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "worker_threads.h"
 
 #include <vector>

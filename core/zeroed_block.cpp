@@ -1,3 +1,5 @@
+#include "exact_arithmetic.h"  // before everything else (see there)
+
 #include "zeroed_block.h"
 
 #include <cstdint>
