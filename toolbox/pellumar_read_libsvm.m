@@ -1,29 +1,53 @@
-function [labels, X] = pellumar_read_libsvm(file, features)
+function [labels, X] = pellumar_read_libsvm(file, varargin)
 %PELLUMAR_READ_LIBSVM Read a data file in the LIBSVM (SVMlight) text format.
 %   [LABELS, X] = PELLUMAR_READ_LIBSVM(FILE) reads the samples of FILE, one
 %   per line, as the columns of a sparse X, and their labels.
 %   [LABELS, X] = PELLUMAR_READ_LIBSVM(FILE, FEATURES) gives X exactly
 %   FEATURES rows, so that a training file and a test file read into
 %   matrices of the same height.
+%   [LABELS, X] = PELLUMAR_READ_LIBSVM(..., 'ZeroBased', ZB) says whether
+%   the file's indices count from 0 or from 1.
 %
 %   The format: one sample per line,
 %       label index:value index:value ...
 %   with the label any number (+1/-1, 0/1, class numbers) and the indices
-%   1-based whole numbers, ascending within the line; features not listed
-%   are 0, and a line holding only a label is a sample of zeros. Tokens are
-%   separated by spaces or tabs. A '#' starts a comment that runs to the end
-%   of its line; blank lines and lines holding only a comment are skipped.
-%   Windows line ends are read as well, and a UTF-8 byte order mark at the
-%   start is skipped. SVMlight's ranking files put a
-%   qid:VALUE token after the label: it is skipped, unchecked, wherever it
-%   follows another token of its line, so that such files read as
-%   classification data (their relevance grades as labels).
+%   whole numbers, ascending within the line; features not listed are 0,
+%   and a line holding only a label is a sample of zeros. Tokens are
+%   separated by spaces or tabs. A number is an optional sign, digits with
+%   at most one '.' among or around them, and an optional exponent (e or E,
+%   an optional sign, digits): 1, -0.5, .5, 5., 2.5e-3; NaN, Inf,
+%   hexadecimal and the like are refused. A '#' starts a comment that runs
+%   to the end of its line; blank lines and lines holding only a comment are
+%   skipped. Windows line ends are read as well, and a UTF-8 byte order mark
+%   at the start is skipped. SVMlight's ranking files put a qid:VALUE token
+%   after the label: it is skipped, unchecked, wherever it follows another
+%   token of its line, so that such files read as classification data
+%   (their relevance grades as labels).
+%
+%   Indices from 0 or from 1: LIBSVM's files count features from 1, and
+%   index i is row i of X. Other writers (scikit-learn's dump_svmlight_file
+%   by default) count from 0: index i is then row i + 1. 'ZeroBased' says
+%   which: true, false, or 'auto' (the default), which reads the file as
+%   zero-based when index 0 appears anywhere in it, and as one-based
+%   otherwise, as scikit-learn's load_svmlight_file does. What 'auto' cannot
+%   tell: a zero-based file that happens not to use feature 0 reads as
+%   one-based, every row one too high (and a one-based file with a stray
+%   index 0 reads as zero-based): pass 'ZeroBased', true (or false) when
+%   the writer is known. With 'ZeroBased', false an index 0 is an error.
+%
+%   Compressed files: a file compressed with gzip (.gz, recognised by its
+%   first bytes, whatever its name) is unpacked with gunzip into a folder
+%   of its own under tempdir, which is removed afterwards, also after an
+%   error, and read from there. Files compressed otherwise (bzip2, xz, zip,
+%   zstd, 7z) are refused, each with its own identifier: unpack them first.
 %
 %   Inputs
 %     FILE      name of the file, a character vector (or in MATLAB a string).
-%     FEATURES  optional whole number >= 0: the number of rows of X. An index
+%     FEATURES  optional whole number >= 0: the number of rows of X. A row
 %               above it is an error. Without it (or with []), X has as many
-%               rows as the largest index in the file.
+%               rows as the largest row in the file.
+%     ZB        'auto' (the default), true (indices from 0) or false (from
+%               1).
 %
 %   Outputs
 %     LABELS  1-by-N double row, the label of each sample, in file order.
@@ -34,20 +58,27 @@ function [labels, X] = pellumar_read_libsvm(file, features)
 %
 %   Errors (identifier: cause)
 %     pellumar:nargin          no input
-%     pellumar:badOption       FILE is not a character vector, or FEATURES is
-%                              not a whole number >= 0
+%     pellumar:badOption       FILE is not a character vector, FEATURES is
+%                              not a whole number >= 0, or ZB is not 'auto',
+%                              true or false
+%     pellumar:unknownOption   an option other than 'ZeroBased'
 %     pellumar:fileNotFound    FILE does not exist, is a folder or cannot be
 %                              opened
+%     pellumar:gzipFailed      a gzip file that gunzip could not unpack
+%     pellumar:bzip2File, pellumar:xzFile, pellumar:zipFile,
+%     pellumar:zstdFile, pellumar:sevenZipFile
+%                              FILE is compressed in that format
 %     pellumar:badLibsvmFile   a malformed line: no label, a token without
 %                              ':' or with more than one, a label, index or
 %                              value that is not a number, NaN or Inf (or
 %                              beyond the range of double), an index that is
-%                              not a positive whole number, or indices not
+%                              not a whole number from 1 (0 when zero-based)
+%                              up to a row of 2^31 - 1, or indices not
 %                              ascending within their line. The message names
 %                              the file and the first such line, counting
 %                              every line from 1, comments and blank lines
 %                              included.
-%     pellumar:featureCount    an index above FEATURES (the message names the
+%     pellumar:featureCount    a row above FEATURES (the message names the
 %                              line)
 %
 %   Example (a9a of the data sets page below, whose 123 features the page
@@ -60,10 +91,10 @@ function [labels, X] = pellumar_read_libsvm(file, features)
 %   Where the files come from: the public benchmark collections (RCV1,
 %   news20, real-sim, webspam, url, a9a, ...) are on the LIBSVM data sets
 %   page, "LIBSVM Data: Classification",
-%   www.csie.ntu.edu.tw/~cjlin/libsvmtools/datasets/ (some compressed:
-%   unpack them first, e.g. with gunzip or bunzip2). To write one from
-%   MATLAB or Octave, for X (M-by-N, sparse or full, samples as columns) and
-%   N labels:
+%   www.csie.ntu.edu.tw/~cjlin/libsvmtools/datasets/ (the .bz2 ones:
+%   unpack them first with bunzip2; .gz ones are read as they are). To
+%   write one from MATLAB or Octave, for X (M-by-N, sparse or full, samples
+%   as columns) and N labels:
 %     fid = fopen('data.txt', 'w');
 %     for j = 1:size(X, 2)
 %       [i, ~, v] = find(X(:, j));
@@ -75,7 +106,7 @@ function [labels, X] = pellumar_read_libsvm(file, features)
 %     end
 %     fclose(fid);
 %
-%   See also pellumar_train, pellumar_predict, sparse.
+%   See also pellumar_train, pellumar_predict, sparse, gunzip.
 
   if nargin < 1
     error('pellumar:nargin', 'pellumar_read_libsvm: needs the file name (help pellumar_read_libsvm)');
@@ -86,228 +117,237 @@ function [labels, X] = pellumar_read_libsvm(file, features)
   if ~ischar(file) || isempty(file) || size(file, 1) ~= 1 || ndims(file) ~= 2
     error('pellumar:badOption', 'pellumar_read_libsvm: the file name must be a character vector');
   end
-  limit = [];
-  if nargin >= 2 && ~isempty(features)
+  % FEATURES is optional: a name-value pair may come right after FILE.
+  features = [];
+  if ~isempty(varargin) && ~is_option_name(varargin{1})
+    features = varargin{1};
+    varargin(1) = [];
+  end
+  limit = Inf;
+  if ~isempty(features)
     if ~(isnumeric(features) && isreal(features) && isscalar(features)) || ...
        ~(features >= 0 && features == fix(features) && features <= flintmax)
       error('pellumar:badOption', 'pellumar_read_libsvm: features must be a whole number >= 0');
     end
     limit = double(features);
   end
+  opts = parse_options('pellumar_read_libsvm', struct('ZeroBased', 'auto'), varargin);
+  zeroBased = opts.ZeroBased;
+  if isa(zeroBased, 'string') && numel(zeroBased) == 1
+    zeroBased = char(zeroBased);
+  end
+  if ischar(zeroBased) && strcmpi(zeroBased, 'auto')
+    zeroBased = 'auto';
+  elseif ischar(zeroBased)
+    error('pellumar:badOption', 'pellumar_read_libsvm: ''ZeroBased'' must be ''auto'', true or false');
+  else
+    zeroBased = check_switch('pellumar_read_libsvm', 'ZeroBased', zeroBased);
+  end
 
   if isfolder(file)
     error('pellumar:fileNotFound', 'pellumar_read_libsvm: %s is a folder, not a file', file);
   end
+  format = compression_of(file);
+  if iscell(format)
+    error(['pellumar:', format{2}], ['pellumar_read_libsvm: %s is compressed with %s, which is not read ' ...
+          'here: unpack it first (%s %s) and read the unpacked file (gzip files are read as they are)'], ...
+          file, format{1}, format{3}, file);
+  elseif isempty(format)
+    [labels, X] = read_text(file, file, limit, zeroBased);
+  else
+    % gzip: unpacked into a folder of its own, removed on the way out, also
+    % after an error. The copy keeps gunzip from writing beside FILE
+    % (Octave's unpacks there first, over any file of the unpacked name).
+    folder = tempname();
+    if ~mkdir(folder)
+      error('pellumar:gzipFailed', 'pellumar_read_libsvm: cannot make a folder to unpack %s in', file);
+    end
+    remover = onCleanup(@() remove_folder(folder));
+    packed = fullfile(folder, 'libsvm.gz');
+    try
+      if ~copyfile(file, packed)
+        error('pellumar:gzipFailed', 'copyfile failed');
+      end
+      unpacked = gunzip(packed, folder);
+    catch err
+      error('pellumar:gzipFailed', 'pellumar_read_libsvm: %s could not be unpacked by gunzip: %s', ...
+            file, err.message);
+    end
+    [labels, X] = read_text(char(unpacked{1}), file, limit, zeroBased);
+    clear remover
+  end
+end
+
+function yes = is_option_name(arg)
+% Whether an input after FILE is the name of an option rather than FEATURES.
+  yes = ((ischar(arg) && size(arg, 1) == 1) || (isa(arg, 'string') && numel(arg) == 1)) && ...
+        strcmpi(char(arg), 'ZeroBased');
+end
+
+function format = compression_of(file)
+% The compression FILE is in, from its first bytes: '' for none known,
+% 'gzip', or for the others {name, the end of its error identifier, the
+% command that unpacks it}.
   fid = fopen(file, 'r');
+  if fid < 0
+    error('pellumar:fileNotFound', 'pellumar_read_libsvm: cannot open %s (no such file?)', file);
+  end
+  head = double(reshape(fread(fid, [1 6], '*uint8'), 1, []));
+  fclose(fid);
+  format = '';
+  if numel(head) >= 2 && isequal(head(1:2), [31 139])
+    format = 'gzip';
+    return
+  end
+  magic = {[66 90 104], {'bzip2', 'bzip2File', 'bunzip2'}
+           [253 55 122 88 90 0], {'xz', 'xzFile', 'unxz'}
+           [80 75 3 4], {'zip', 'zipFile', 'unzip'}
+           [80 75 5 6], {'zip', 'zipFile', 'unzip'}
+           [80 75 7 8], {'zip', 'zipFile', 'unzip'}
+           [40 181 47 253], {'zstd', 'zstdFile', 'unzstd'}
+           [55 122 188 175 39 28], {'7z', 'sevenZipFile', '7z x'}};
+  for k = 1:size(magic, 1)
+    m = magic{k, 1};
+    if numel(head) >= numel(m) && isequal(head(1:numel(m)), m)
+      format = magic{k, 2};
+      return
+    end
+  end
+end
+
+function remove_folder(folder)
+% The unpacking folder and what is in it; quietly, as it runs on the way out.
+  listing = dir(folder);
+  for k = 1:numel(listing)
+    if ~listing(k).isdir
+      delete(fullfile(folder, listing(k).name));
+    end
+  end
+  [~] = rmdir(folder);
+end
+
+function [labels, X] = read_text(name, file, limit, zeroBased)
+% The samples of the text file NAME (FILE in messages).
+  fid = fopen(name, 'r');
   if fid < 0
     error('pellumar:fileNotFound', 'pellumar_read_libsvm: cannot open %s (no such file?)', file);
   end
   closer = onCleanup(@() fclose(fid));   % closes the file on an error too
 
-  % The file is read in pieces of whole lines, about a megabyte each, every
-  % piece parsed at once: the arrays the parse makes stay in the processor's
-  % caches, which is several times faster than one pass over a large file
-  % (and needs no copy of it in memory). The bytes are read as they are: the
-  % format is ASCII, and integers compare faster than characters.
-  pieceBytes = 2^20;
-  parts = cell(4, 0);
+  % Indices as written, and the shift that makes them rows: 0 for a
+  % one-based file, 1 for a zero-based one. 'auto' reads as one-based (the
+  % index 0 allowed) until an index 0 appears; the pieces read by then move
+  % down a row, and the first index that was at the most rows allowed
+  % (WATCH) becomes one too many.
+  rules = struct('MinIndex', 1, 'Shift', 0, 'Limit', limit, 'Watch', NaN);
+  if isequal(zeroBased, true)
+    rules.MinIndex = 0;
+    rules.Shift = 1;
+  elseif ischar(zeroBased)
+    rules.MinIndex = 0;
+    rules.Watch = min(limit, 2^31 - 1);
+  end
+  watchedLine = [];
+
+  % The file is read in pieces of whole lines, half a megabyte each,
+  % every piece parsed at once (libsvm_parse) into a sparse matrix of its
+  % own: the arrays the parse makes stay in the processor's caches, and the
+  % only arrays kept as large as the file's non-zeros are those matrices,
+  % joined at the end into X. The bytes are read as they are: the format is
+  % ASCII, and integers compare faster than characters.
+  pieceBytes = 2^19;
+  % An array of 8 MB made and freed first: glibc's malloc (Octave's, on
+  % Linux) then keeps arrays up to that size in its heap from one piece to
+  % the next, where it would otherwise map fresh pages for many of each
+  % piece's arrays, at a page fault per 4 KB: a third of the time the
+  % reading took on a virtual machine. Elsewhere it is one array made in
+  % vain.
+  primer = zeros(1, 2^20 - 1024);
+  clear primer
+  parts = cell(1, 0);
+  labelParts = cell(1, 0);
+  rows = zeros(1, 0);
   carry = zeros(1, 0, 'uint8');
   linesBefore = 0;
-  samples = 0;
   atStart = true;
   ended = false;
   while ~ended
-    more = fread(fid, [1 pieceBytes], '*uint8');
-    ended = numel(more) < pieceBytes;
-    buffer = [carry, reshape(more, 1, [])];
-    if atStart && numel(buffer) >= 3 && isequal(buffer(1:3), uint8([239 187 191]))
-      buffer = buffer(4:end);   % a UTF-8 byte order mark
+    piece = fread(fid, [1 pieceBytes], '*uint8');
+    ended = numel(piece) < pieceBytes;
+    if ~isempty(carry)
+      piece = [carry, piece];   % a line longer than a piece
+      carry = zeros(1, 0, 'uint8');
+    end
+    if atStart && numel(piece) >= 3 && isequal(piece(1:3), uint8([239 187 191]))
+      piece = piece(4:end);   % a UTF-8 byte order mark
     end
     atStart = false;
-    cut = numel(buffer);
     if ~ended
-      cut = find(buffer == 10, 1, 'last');
+      % The piece ends at its last line end, and the file is read again from
+      % there (seeking back over the part of a line is cheaper than keeping
+      % it and joining it to the next piece).
+      k = numel(piece);
+      tail = max(1, k - 65535);
+      cut = find(piece(tail:k) == uint8(10), 1, 'last') + tail - 1;
+      if isempty(cut) && tail > 1
+        cut = find(piece(1:tail - 1) == uint8(10), 1, 'last');
+      end
       if isempty(cut)
-        carry = buffer;   % a line longer than a piece: read on
+        carry = piece;   % a line longer than a piece: read on
         continue
       end
+      if cut < k
+        fseek(fid, cut - k, 'cof');
+        piece = piece(1:cut);
+      end
     end
-    piece = libsvm_clean_text(buffer(1:cut));
-    carry = buffer(cut + 1:end);
-    [labels, index, column, value, problem] = parse(piece, limit);
-    if problem > 0
-      % Something is wrong: find the first malformed line of the piece, one
-      % line at a time, up to the one where the parse found the problem.
-      libsvm_report_error(piece, limit, file, linesBefore, line_of(piece, problem));
+    [labels, index, column, value, problem, piece, watched, ends] = libsvm_parse(piece, rules);
+    if problem.at > 0
+      libsvm_report_error(piece, rules, file, linesBefore, line_of(piece, problem.at));
     end
-    parts(:, end + 1) = {labels; index; column + samples; value};
-    samples = samples + numel(labels);
-    linesBefore = linesBefore + nnz(piece == 10);
-  end
-
-  labels = [zeros(1, 0), parts{1, :}];
-  index = vertcat(zeros(0, 1), parts{2, :});
-  if isempty(limit)
-    limit = max([0; index]);
-  end
-  X = sparse(index, vertcat(zeros(0, 1), parts{3, :}), vertcat(zeros(0, 1), parts{4, :}), limit, samples);
-end
-
-function [labels, index, column, value, problem] = parse(bytes, limit)
-% A piece of whole lines at once. PROBLEM is 0 when they are well formed;
-% otherwise the position in BYTES of the first problem found (Inf when it
-% could not be placed).
-  labels = zeros(1, 0);
-  index = zeros(0, 1);
-  column = zeros(0, 1);
-  value = zeros(0, 1);
-  problem = Inf;
-
-  % Tokens: the runs between white space (spaces, tabs, line ends; the other
-  % control characters too, which sscanf will then refuse). Passes over all
-  % the bytes cost the most, so they are few.
-  n = numel(bytes);
-  if max([bytes, uint8(0)]) <= 32
-    % No token: well formed if only white space (NUL and the like are not).
-    if all(bytes == 32 | (bytes >= 9 & bytes <= 13))
-      problem = 0;
+    if ischar(zeroBased) && rules.Shift == 0 && any(index == 0)
+      % Zero-based after all: an index that was at the most rows before is
+      % now above them, and this piece is parsed again on the new rules.
+      rules.Shift = 1;
+      rules.Watch = NaN;
+      if ~isempty(watchedLine)
+        libsvm_report_error(watchedLine.text, rules, file, watchedLine.number - 1, 1);
+      end
+      [labels, index, column, value, problem, piece] = libsvm_parse(piece, rules);
+      if problem.at > 0
+        libsvm_report_error(piece, rules, file, linesBefore, line_of(piece, problem.at));
+      end
+      for k = 1:numel(parts)
+        parts{k} = [sparse(1, size(parts{k}, 2)); parts{k}];
+      end
+      rows = rows + 1;
+    elseif watched > 0 && isempty(watchedLine)
+      line = line_of(piece, watched);
+      breaks = [0, find(piece == uint8(10)), numel(piece) + 1];
+      watchedLine = struct('number', linesBefore + line, 'text', piece(breaks(line) + 1:breaks(line + 1) - 1));
     end
-    return
+    rows(end + 1) = max([0, index]) + rules.Shift;
+    if isfinite(limit)
+      rows(end) = limit;
+    end
+    if rules.Shift > 0
+      index = index + rules.Shift;
+    end
+    parts{end + 1} = sparse(index, column, value, rows(end), numel(labels));
+    labelParts{end + 1} = labels;
+    linesBefore = linesBefore + ends;
   end
-  starts = 1 + find(bytes(1:n - 1) <= 32 & bytes(2:n) > 32);
-  if bytes(1) > 32
-    starts = [1, starts];
-  end
-  % A token is a line's first when a newline is in the white space before
-  % it: mostly the newline is the byte just before. When that byte is
-  % another white space and so is the one before it (indentation, two
-  % spaces between tokens), the newlines are counted up to the token's start
-  % and up to the previous token's start.
-  before = around(bytes, starts - 1);
-  first = before == 10;
-  first(1) = true;
-  long = find(~first & around(bytes, starts - 2) <= 32);
-  long = long(long > 1);
-  if ~isempty(long)
-    newlines = [0, find(bytes == 10), Inf];
-    [~, previous] = histc(starts(long - 1), newlines);
-    [~, own] = histc(starts(long), newlines);
-    first(long) = own > previous;
-  end
+  clear index column value
 
-  % The bytes that are neither digits nor white space: colons, dots, signs,
-  % letters and any other, in one pass.
-  marks = find(bytes > 57 | (bytes > 32 & bytes < 48));
-  kind = bytes(marks);
-  colons = marks(kind == 58);
-
-  % The label alone, then index:value pairs: the k-th ':' inside the k-th
-  % token that is not a line's first, after its first byte and before the
-  % next token's start and the white space before it.
-  pairs = find(~first);
-  shared = min(numel(colons), numel(pairs));
-  next = [starts(2:end), n + 1];
-  misplaced = colons(1:shared) <= starts(pairs(1:shared)) | colons(1:shared) >= next(pairs(1:shared)) | ...
-              around(bytes, colons(1:shared) + 1) <= 32;
-  if any(misplaced)
-    problem = starts(pairs(find(misplaced, 1)));
-    return
-  elseif numel(colons) > shared
-    problem = colons(shared + 1);
-    return
-  elseif numel(pairs) > shared
-    problem = starts(pairs(shared + 1));
-    return
+  labels = [zeros(1, 0), labelParts{:}];
+  height = max([0, rows]);
+  for k = find(rows < height)
+    parts{k} = [parts{k}; sparse(height - rows(k), size(parts{k}, 2))];
   end
-
-  % The spelling of the numbers, which sscanf alone reads too kindly (Octave
-  % reads '+-1' as -1): the only letters are exponents', which follow a
-  % digit or '.' and come before a digit or a sign; a sign starts a number
-  % or an exponent and comes before a digit (or a mantissa's '.'); a '.' is
-  % next to a digit. Any other byte is wrong. The first wrong one is placed.
-  isExponent = kind == 69 | kind == 101;
-  isSign = kind == 43 | kind == 45;
-  isDot = kind == 46;
-  wrong = marks(~(isExponent | isSign | isDot | kind == 58));
-  wrong = wrong(:);
-  at = marks(isExponent);
-  misspelt = ~(digit(around(bytes, at - 1)) | around(bytes, at - 1) == 46) | ...
-             ~(digit(around(bytes, at + 1)) | is_sign(around(bytes, at + 1)));
-  wrong = [wrong; reshape(at(misspelt), [], 1)];
-  at = marks(isSign);
-  before = around(bytes, at - 1);
-  after = around(bytes, at + 1);
-  exponentSign = before == 69 | before == 101;
-  misspelt = ~(before <= 32 | before == 58 | exponentSign) | ~(digit(after) | (after == 46 & ~exponentSign));
-  wrong = [wrong; reshape(at(misspelt), [], 1)];
-  at = marks(isDot);
-  misspelt = ~digit(around(bytes, at - 1)) & ~digit(around(bytes, at + 1));
-  wrong = [wrong; reshape(at(misspelt), [], 1)];
-  if ~isempty(wrong)
-    problem = min(wrong);
-    return
-  end
-
-  % Every token is now a number or two around a ':'. sscanf reads them all
-  % once the colons are spaces; anything it reads otherwise than one number
-  % per piece (1.2.3, 1e5e5, 1-2, a stray byte) changes the count or stops
-  % it. A last number 0 after all makes sscanf stop at a stray end too
-  % (Octave reads '1e-3.' at the very end as 1e-3).
-  bytes(colons) = 32;
-  [numbers, count, message] = sscanf([char(bytes), ' 0'], '%f');
-  if count ~= numel(starts) + numel(colons) + 1 || ~isempty(message)
-    return
-  end
-  count = count - 1;
-  numbers = numbers(1:count);
-  % Labels where lines start, then index and value, turn about.
-  firstNumber = cumsum([1, 2 - first(1:end - 1)]);
-  isLabel = false(count, 1);
-  isLabel(firstNumber(first)) = true;
-  labels = numbers(isLabel).';
-  both = reshape(numbers(~isLabel), 2, []);
-  index = both(1, :).';
-  value = both(2, :).';
-  sample = cumsum(first);
-  column = sample(~first).';
-
-  % Indices up to 2^31 - 1, the most rows the training functions take (one
-  % fewer with the bias, which counts as a feature).
-  bad = ~(index >= 1 & index == fix(index) & index < 2^31) | ~isfinite(value);
-  bad(2:end) = bad(2:end) | (column(2:end) == column(1:end - 1) & index(2:end) <= index(1:end - 1));
-  if ~isempty(limit)
-    bad = bad | index > limit;
-  end
-  labelTokens = find(first);
-  pairTokens = find(~first);
-  suspects = [reshape(starts(labelTokens(find(~isfinite(labels), 1))), [], 1); ...
-              reshape(starts(pairTokens(find(bad, 1))), [], 1)];
-  problem = 0;
-  if ~isempty(suspects)
-    problem = min(suspects);
-  end
+  X = [sparse(height, 0), parts{:}];
 end
 
 function line = line_of(bytes, at)
-% The line (from 1) of the byte at position AT of BYTES; Inf for Inf.
-  if isinf(at)
-    line = Inf;
-  else
-    line = 1 + nnz(bytes(1:at - 1) == 10);
-  end
-end
-
-function c = around(bytes, at)
-% The bytes at positions AT, a space for those outside.
-  c = repmat(uint8(32), size(at));
-  inside = at >= 1 & at <= numel(bytes);
-  c(inside) = bytes(at(inside));
-end
-
-function yes = digit(c)
-  yes = c >= 48 & c <= 57;
-end
-
-function yes = is_sign(c)
-  yes = c == 43 | c == 45;
+% The line (from 1) of the byte at position AT of BYTES.
+  line = 1 + nnz(bytes(1:at - 1) == uint8(10));
 end

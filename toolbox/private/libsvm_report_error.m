@@ -1,106 +1,66 @@
-function libsvm_report_error(bytes, limit, file, linesBefore, lastLine)
-%LIBSVM_REPORT_ERROR Raise the error of the first malformed line of a piece.
-%   LIBSVM_REPORT_ERROR(BYTES, LIMIT, FILE, LINESBEFORE, LASTLINE) checks
-%   the lines in BYTES (uint8, lines of FILE after its first LINESBEFORE,
-%   as libsvm_clean_text leaves them) one at a time, from the first up to
-%   LASTLINE, and raises pellumar:badLibsvmFile, or pellumar:featureCount
-%   for an index above LIMIT ([]: no limit), naming FILE, the line of the
-%   file and what is wrong. pellumar_read_libsvm calls it once its
-%   vectorised parse has found a problem, so it always raises an error.
-%   Bytes, not text: the hosts' regular expressions refuse what is not
-%   UTF-8, so they only see tokens of ASCII.
+function libsvm_report_error(bytes, rules, file, linesBefore, line)
+%LIBSVM_REPORT_ERROR Raise the error of a malformed line of a LIBSVM file.
+%   LIBSVM_REPORT_ERROR(BYTES, RULES, FILE, LINESBEFORE, LINE) takes line
+%   LINE of BYTES (uint8, whole lines of FILE after its first LINESBEFORE),
+%   parses it alone with libsvm_parse and the same RULES, and raises the
+%   problem found, as pellumar:badLibsvmFile (pellumar:featureCount for a
+%   row above RULES.Limit), naming FILE, the line of the file, the token
+%   and what is wrong with it. The grammar is libsvm_parse's only: this
+%   function words its verdict. pellumar_read_libsvm calls it with the
+%   line where the parse of a piece placed the piece's first problem.
 
   bytes = reshape(bytes, 1, []);
-  breaks = [0, find(bytes == 10), numel(bytes) + 1];
-  for k = 1:min(lastLine, numel(breaks) - 1)
-    [id, what] = line_problem(bytes(breaks(k) + 1:breaks(k + 1) - 1), limit);
-    if ~isempty(id)
-      error(id, 'pellumar_read_libsvm: %s, line %d: %s', file, linesBefore + k, what);
-    end
+  breaks = [0, find(bytes == uint8(10)), numel(bytes) + 1];
+  text = bytes(breaks(line) + 1:breaks(line + 1) - 1);
+  [~, ~, ~, ~, problem, text] = libsvm_parse(text, rules);
+  where = sprintf('pellumar_read_libsvm: %s, line %d', file, linesBefore + line);
+  if problem.at == 0
+    % Not reached: the parse of a piece and of its line agree.
+    error('pellumar:badLibsvmFile', '%s: not in the LIBSVM format', where);
   end
-  error('pellumar:badLibsvmFile', 'pellumar_read_libsvm: %s is not in the LIBSVM format', file);
-end
-
-function [id, what] = line_problem(line, limit)
-% The tokens of a line are its runs of bytes other than white space (as
-% \s: space, tab, line feed, vertical tab, form feed, carriage return).
+  token = char(text(problem.from:problem.to));
+  switch problem.role
+    case 'value'
+      name = sprintf('value of index %s', shown(char(text(problem.index(1):problem.index(2)))));
+    otherwise
+      name = problem.role;
+  end
   id = 'pellumar:badLibsvmFile';
-  what = '';
-  white = line == 32 | (line >= 9 & line <= 13);
-  if all(white)
-    id = '';   % blank
-    return
-  end
-  starts = find(~white & [true, white(1:end - 1)]);
-  ends = find(~white & [white(2:end), true]);
-  tokens = cell(1, numel(starts));
-  for t = 1:numel(starts)
-    tokens{t} = char(line(starts(t):ends(t)));
-  end
-  label = tokens{1};
-  if any(label == ':')
-    what = sprintf('no label: the line starts with ''%s''', shown(label));
-    return
-  end
-  [~, what] = read_number(label, 'label');
-  if ~isempty(what)
-    return
-  end
-  previous = 0;
-  for t = 2:numel(tokens)
-    token = tokens{t};
-    colon = find(token == ':');
-    if numel(colon) ~= 1
+  switch problem.kind
+    case 'label'
+      what = sprintf('no label: the line starts with ''%s''', shown(token));
+    case 'pair'
       what = sprintf('''%s'' is not one index:value pair', shown(token));
-      return
-    elseif colon == 1 || colon == numel(token)
+    case 'empty'
       what = sprintf('''%s'' lacks an index or a value', shown(token));
-      return
-    end
-    [index, what] = read_number(token(1:colon - 1), 'index');
-    if ~isempty(what)
-      return
-    end
-    if ~(index >= 1 && index == fix(index) && index < 2^31)
-      what = sprintf('index %s is not a whole number from 1 to 2^31 - 1', token(1:colon - 1));
-      return
-    end
-    if index <= previous
+    case 'number'
+      if all(token < 127) && ~isempty(regexpi(token, '^[+-]?(inf|nan)$', 'once'))
+        what = sprintf('%s %s is not finite', name, token);
+      else
+        what = sprintf('%s ''%s'' is not a number', name, shown(token));
+      end
+    case 'range'
+      what = sprintf('%s %s is beyond the range of double', name, shown(token));
+    case 'whole'
+      what = sprintf('index %s is not a whole number from %d to %d', shown(token), rules.MinIndex, ...
+                     2^31 - 1 - rules.Shift);
+    case 'order'
       what = sprintf('index %s comes after index %.17g: indices must ascend within a line', ...
-                     token(1:colon - 1), previous);
-      return
-    end
-    if ~isempty(limit) && index > limit
+                     shown(token), problem.previous);
+    case 'limit'
       id = 'pellumar:featureCount';
-      what = sprintf('index %s is above the %d features asked for', token(1:colon - 1), limit);
-      return
-    end
-    previous = index;
-    [~, what] = read_number(token(colon + 1:end), sprintf('value of index %s', token(1:colon - 1)));
-    if ~isempty(what)
-      return
-    end
+      if rules.Shift > 0
+        what = sprintf('index %s, row %s of X as the file is zero-based, is above the %d features asked for', ...
+                       shown(token), row_of(token), rules.Limit);
+      else
+        what = sprintf('index %s is above the %d features asked for', shown(token), rules.Limit);
+      end
   end
-  id = '';
+  error(id, '%s: %s', where, what);
 end
 
-function [number, what] = read_number(piece, name)
-% A decimal number, with an optional sign, '.' and exponent, and finite.
-  number = NaN;
-  what = '';
-  ascii = all(piece > 32 & piece < 127);
-  if ~ascii || isempty(regexp(piece, '^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$', 'once'))
-    if ascii && ~isempty(regexpi(piece, '^[+-]?(inf|nan)$', 'once'))
-      what = sprintf('%s %s is not finite', name, piece);
-    else
-      what = sprintf('%s ''%s'' is not a number', name, shown(piece));
-    end
-    return
-  end
-  number = str2double(piece);
-  if ~isfinite(number)
-    what = sprintf('%s %s is beyond the range of double', name, piece);
-  end
+function row = row_of(token)
+  row = sprintf('%.17g', str2double(token) + 1);
 end
 
 function text = shown(text)
