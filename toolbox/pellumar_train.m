@@ -25,7 +25,7 @@ function model = pellumar_train(X, labels, varargin)
 %     'Lambda'       regularisation weight, >= 0.                 Default 1e-4.
 %     'Passes'       passes over the data: T = floor(Passes * N). Default 10.
 %     'Eta0'         base step size, > 0, or 'auto': chosen from the data
-%                    before training (below).                  Default 'auto'.
+%                    before training (below).                     Default 'auto'.
 %     'Bias'         a constant feature 1 after the others (never stored: X
 %                    is not copied), so that the classifier learns an
 %                    offset; its weight is the last row of W.    Default true.
@@ -62,19 +62,20 @@ function model = pellumar_train(X, labels, varargin)
 %   training's Lambda, Bias and seed, and scores the regularised objective
 %   of their averaged weights there, Lambda/2*|w|^2 + the mean hinge loss,
 %   summed over the classifiers. The first candidates are the power of two
-%   nearest 32/s, where s is the subsample's mean squared length (the bias
-%   counted as 1), and its two neighbours; while the lowest objective is at
-%   the smallest or the largest candidate, the next one beyond is tried (at
-%   most 20). Eta0 is twice the candidate of the lowest objective, as the
-%   whole training does best with larger steps than such brief runs (on
-%   the text and Fashion-MNIST examples its own objective was lowest there;
-%   the candidate itself when twice it overflowed). model.Eta0 records the
-%   value, and 'Seed', model.Seed repeats the choice and the model, bit for
-%   bit, on any host. Cost: usually 3 or 4 brief trainings of
-%   5 * min(N, 2000) iterations each, about a tenth of a 10-pass training
-%   of 28,000 tf-idf documents or 60,000 images, more than the training
-%   itself below about 2,000 samples (milliseconds there). An explicit
-%   Eta0 trains as given.
+%   nearest the smaller of 32/s and 1/(32*Lambda), where s is the
+%   subsample's mean squared length (the bias counted as 1), and its two
+%   neighbours; while the lowest objective is at the smallest or the
+%   largest candidate, the next one beyond is tried (at most 20). Eta0 is
+%   twice the candidate of the lowest objective: the whole training does
+%   best with larger steps than such brief runs (with the defaults, on the
+%   text and Fashion-MNIST examples, its own objective was lowest at twice;
+%   doc/PERFORMANCE.md). model.Eta0 records the value, and 'Seed',
+%   model.Seed repeats the choice and the model, bit for bit, on any host.
+%   Cost: usually 3 or 4 brief trainings of 5 * min(N, 2000) iterations
+%   each; on the text example (28,281 tf-idf documents, 10 classes) a sixth
+%   of its 10-pass training's time, on Fashion-MNIST's 60,000 images 3-4%;
+%   below about 3,500 samples more than the training itself (milliseconds
+%   there). An explicit Eta0 trains as given, as it did before 'auto'.
 %
 %   Output: MODEL, a struct with fields
 %     W            (M + Bias)-by-K weights: the features' rows, then the bias

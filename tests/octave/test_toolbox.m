@@ -73,7 +73,7 @@ function [eta0, tried] = replayAuto(X, labels, lambda, seed)
   X = X(:, subsample);
   labels = labels(subsample);
   s = mean(full(sum(X .^ 2, 1))) + 1;
-  exponents = round(log2(32 / s)) + (-1:1);
+  exponents = round(log2(min(32 / s, 1 / (32 * lambda)))) + (-1:1);
   objectives = arrayfun(@(e) subsampleObjective(X, labels, lambda, 2 ^ e, seed), exponents);
   while numel(exponents) < 20
     [~, best] = min(objectives);

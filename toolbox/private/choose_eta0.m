@@ -8,9 +8,11 @@ function [eta0, tried] = choose_eta0(X, index, positive, members, lambda, bias, 
 %        visits (of its order, pellumar_order(n, SEED), over the n MEMBERS);
 %     2. s, the subsample's mean squared length, the bias's 1 included, and
 %        the first candidates 2^(k-1), 2^k, 2^(k+1) with 2^k the power of
-%        two nearest 32/s (steps that move a margin by about 32 times the
-%        step's share at the first iteration, a size that trained well on
-%        tf-idf text, pixels and standardised features alike);
+%        two nearest the smaller of 32/s and 1/(32*LAMBDA) (steps near the
+%        lowest objectives on tf-idf text, pixels and standardised features
+%        alike, and for large LAMBDA; the start saves trainings, the
+%        choice does not depend on it while the objectives fall to one
+%        lowest and rise from it);
 %     3. each candidate trains the classifiers on the subsample for 5
 %        passes (floor(5 * min(n, 2000)) iterations) in the training's own
 %        way (LAMBDA, BIAS, the order of SEED over the subsample), and scores
@@ -76,11 +78,13 @@ function [eta0, tried] = choose_eta0(X, index, positive, members, lambda, bias, 
 
   s = sumOfSquares(job.X, job.scored) / count + double(bias);
   % Data of all zeros, or so large that the squares overflow: the start
-  % is 1, and the search moves from there.
-  k = 0;
+  % is 1, and the search moves from there. A large Lambda lowers it: the
+  % lowest objectives were at Lambda * Eta0 near 1/40 there.
+  start = 1;
   if s > 0 && s < Inf
-    k = min(max(round(log2(32 / s)), -1000), 1000);
+    start = 32 / s;
   end
+  k = min(max(round(log2(min(start, 1 / (32 * lambda)))), -1000), 1000);
   exponents = k + (-1:1);
   objectives = zeros(1, 3);
   for c = 1:3
