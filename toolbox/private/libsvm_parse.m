@@ -89,7 +89,8 @@ function [labels, index, column, value, problem, bytes, watched, ends] = libsvm_
   if nf == 0 && ~any(sepKind == uint8(58))
     return
   end
-  en = sepAt(fk + 1) - 1;          % each field's last byte
+  nextSep = fk + 1;                % the separator after each field
+  en = sepAt(nextSep) - 1;         % each field's last byte
   before = sepKind(fk);
   colonBefore = before == uint8(58);
   % A line's first field has a line end among the separators since the
@@ -141,8 +142,7 @@ function [labels, index, column, value, problem, bytes, watched, ends] = libsvm_
   % digit, which the rules allow as they are. The marks of every other
   % field are checked one by one below.
   edges = [0, sepIndex, numel(marks) + 1];   % the separators among the marks
-  k = fk + 1;
-  inside = edges(k) - edges(fk) - 1;         % marks inside each field
+  inside = edges(nextSep) - edges(fk) - 1;   % marks inside each field
   one = find(inside == 1);
   k = edges(fk(one)) + 1;
   oneAt = marks(k);
@@ -244,15 +244,17 @@ function [labels, index, column, value, problem, bytes, watched, ends] = libsvm_
   % The values. A mantissa of at most 14 bytes (so its digits make a whole
   % number below 10^14) whose scale is at most 22 in size is read here; the
   % rest by sscanf.
-  fast = me - ms < 14;
-  if exponents
-    fast = fast & abs(scale) <= 22;
-  end
+  width = me - ms;                 % the mantissa's bytes, less one
   anyBad = any(bad);
-  if anyBad
-    fast = fast & ~bad;
+  if max(width) < 14 && ~exponents && ~anyBad
+    allFast = true;
+  else
+    fast = width < 14 & ~bad;
+    if exponents
+      fast = fast & abs(scale) <= 22;
+    end
+    allFast = all(fast);
   end
-  allFast = all(fast);
   if allFast
     numbers = mantissas(bytes, dots, ms, me, hasDot, dotCount, scale, sgn, signed);
   else
@@ -288,7 +290,10 @@ function [labels, index, column, value, problem, bytes, watched, ends] = libsvm_
     if low < rules.MinIndex || high > 2^31 - 1 - rules.Shift || any(index ~= fix(index))
       notWhole = index < rules.MinIndex | index > 2^31 - 1 - rules.Shift | index ~= fix(index);
     end
-    notAbove = [false, diff(index) <= 0 & diff(column) == 0];
+    % Ascending within lines: then sample * 2^32 + index ascends throughout
+    % (exact for the whole indices below 2^31 allowed; any other is refused
+    % at its own field first).
+    notAbove = [false, diff(column * 2^32 + index) <= 0];
     if high > rules.Limit - rules.Shift
       above = index > rules.Limit - rules.Shift;
     end
@@ -376,9 +381,12 @@ function numbers = mantissas(bytes, dots, ms, me, hasDot, dotCount, scale, sgn, 
   % 10^-COUNT from a whole number, far more than its rounding error, so
   % floor finds the right one).
   tens = [1, cumprod(repmat(10, 1, 22))];   % 10^0 to 10^22, each exact
+  % (The bytes move one place to the right at each digit, not the places
+  % one to the left: indexing again by the same LAST is the faster.)
   numbers = double(padded(last));
   for j = 1:max(count) - 1
-    numbers = numbers + tens(j + 1) * double(padded(last - j));
+    padded = [uint8(0), padded(1:end - 1)];
+    numbers = numbers + tens(j + 1) * double(padded(last));
   end
   high = tens(count + 1);
   numbers = numbers - floor(numbers ./ high) .* high;   % mod, exact here and faster
