@@ -249,35 +249,34 @@ function [labels, X] = read_text(name, file, limit, zeroBased)
   end
   watchedLine = [];
 
-  % The file is read in pieces of whole lines, half a megabyte each,
-  % every piece parsed at once (libsvm_parse) into a sparse matrix of its
-  % own: the arrays the parse makes stay in the processor's caches, and the
-  % only arrays kept as large as the file's non-zeros are those matrices,
-  % joined at the end into X. The bytes are read as they are: the format is
-  % ASCII, and integers compare faster than characters.
-  pieceBytes = 2^19;
-  % An array of 8 MB made and freed first: glibc's malloc (Octave's, on
-  % Linux) then keeps arrays up to that size in its heap from one piece to
-  % the next, where it would otherwise map fresh pages for many of each
-  % piece's arrays, at a page fault per 4 KB: a third of the time the
-  % reading took on a virtual machine. Elsewhere it is one array made in
-  % vain.
-  primer = zeros(1, 2^20 - 1024);
-  clear primer
+  % The file is read in pieces of whole lines, a megabyte each, every piece
+  % parsed at once (libsvm_parse) into a sparse matrix of its own: the only
+  % arrays kept as large as the file's non-zeros are those matrices, joined
+  % at the end into X. The bytes are read as they are: the format is ASCII,
+  % and integers compare faster than characters.
+  pieceBytes = 2^20;
+  % For a file of several pieces, an array of 16 MB made and freed first:
+  % glibc's malloc (Octave's, on Linux) then keeps arrays up to that size in
+  % its heap from one piece to the next, where it would otherwise map fresh
+  % pages for many of each piece's arrays, at a page fault per 4 KB: a third
+  % of the time the reading took on a virtual machine. Elsewhere it is one
+  % array made in vain.
+  fseek(fid, 0, 'eof');
+  if ftell(fid) > 4 * pieceBytes
+    primer = zeros(1, 2^21 - 1024);
+    clear primer
+  end
+  frewind(fid);
   parts = cell(1, 0);
   labelParts = cell(1, 0);
   rows = zeros(1, 0);
-  carry = zeros(1, 0, 'uint8');
+  carry = cell(1, 0);   % the parts of a line longer than a piece, read so far
   linesBefore = 0;
   atStart = true;
   ended = false;
   while ~ended
     piece = fread(fid, [1 pieceBytes], '*uint8');
     ended = numel(piece) < pieceBytes;
-    if ~isempty(carry)
-      piece = [carry, piece];   % a line longer than a piece
-      carry = zeros(1, 0, 'uint8');
-    end
     if atStart && numel(piece) >= 3 && isequal(piece(1:3), uint8([239 187 191]))
       piece = piece(4:end);   % a UTF-8 byte order mark
     end
@@ -293,13 +292,17 @@ function [labels, X] = read_text(name, file, limit, zeroBased)
         cut = find(piece(1:tail - 1) == uint8(10), 1, 'last');
       end
       if isempty(cut)
-        carry = piece;   % a line longer than a piece: read on
+        carry{end + 1} = piece;   % a line longer than a piece: read on
         continue
       end
       if cut < k
         fseek(fid, cut - k, 'cof');
         piece = piece(1:cut);
       end
+    end
+    if ~isempty(carry)
+      piece = [carry{:}, piece];
+      carry = cell(1, 0);
     end
     [labels, index, column, value, problem, piece, watched, ends] = libsvm_parse(piece, rules);
     if problem.at > 0
