@@ -37,6 +37,19 @@ function [labels, X, id, message] = read_file(name, varargin)
   end
 end
 
+function names = unpacking_folders()
+% The folders in tempdir holding an unpacked file of the reader's (other
+% programs may add files there meanwhile).
+  names = cell(1, 0);
+  listing = dir(tempdir());
+  for k = find([listing.isdir])
+    inside = fullfile(tempdir(), listing(k).name);
+    if exist(fullfile(inside, 'libsvm.gz'), 'file') || exist(fullfile(inside, 'libsvm'), 'file')
+      names{end + 1} = inside;
+    end
+  end
+end
+
 global passed failed
 passed = 0;
 failed = 0;
@@ -180,27 +193,29 @@ delete(name);
 % gzip files are read as they are, unpacked into a folder of their own
 % that is gone afterwards, after an error too; other compressions are
 % refused by their first bytes, each with its identifier.
-folders = @() dir(fullfile(tempdir(), '*'));
-leftover = @(before) setdiff({folders().name}, {before.name});
 text = ['# gzip', nl, '+1 2:0.5 4:-3', char([13 10]), '-1', nl, '2 1:1e-3 3:2', nl];
 name = write_text(text);
 [plainLabels, plainX] = pellumar_read_libsvm(name);
 gzip(name);
-before = folders();
+before = unpacking_folders();
 [labels, X, ~, message] = read_file([name, '.gz']);
 check(isequal(labels, plainLabels) && isequal(X, plainX) && isequal(labels, [1 -1 2]) && ...
-      isempty(leftover(before)), ['a .gz file read as its text, its unpacking folder removed ', message]);
+      isempty(setdiff(unpacking_folders(), before)), ['a .gz file read as its text, its unpacking folder removed ', message]);
 movefile([name, '.gz'], [name, '.data']);
 [labels, X] = read_file([name, '.data'], 6);
 check(isequal(labels, plainLabels) && isequal(X, [plainX; sparse(2, 3)]), 'gzip known by its bytes, not its name');
 delete(name, [name, '.data']);
 name = write_text(['1 1:1', nl, '# two', nl, '1 2:1 2:3', nl]);
 gzip(name);
-before = folders();
+before = unpacking_folders();
 [~, ~, id, message] = read_file([name, '.gz']);
 check(strcmp(id, bad) && ~isempty(strfind(message, [name, '.gz, line 3: index 2 comes after index 2'])) && ...
-      isempty(leftover(before)), ['a malformed line in a .gz file named, the folder removed: ', message]);
+      isempty(setdiff(unpacking_folders(), before)), ['a malformed line in a .gz file named, the folder removed: ', message]);
 delete(name, [name, '.gz']);
+before = unpacking_folders();
+id = read_error(char([31 139 8 0 1 2 3 4 5 6 7 8 9]));
+check(strcmp(id, 'pellumar:gzipFailed') && isempty(setdiff(unpacking_folders(), before)), ...
+      ['a broken gzip file refused, the folder removed: got ', id]);
 magic = {
   'bzip2', [66 90 104 57 49 65 89 38 83 89], 'pellumar:bzip2File'
   'xz',    [253 55 122 88 90 0 0 4],         'pellumar:xzFile'
