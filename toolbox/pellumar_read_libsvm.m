@@ -31,9 +31,10 @@ function [labels, X] = pellumar_read_libsvm(file, varargin)
 %   zero-based when index 0 appears anywhere in it, and as one-based
 %   otherwise, as scikit-learn's load_svmlight_file does. What 'auto' cannot
 %   tell: a zero-based file that happens not to use feature 0 reads as
-%   one-based, every row one too high (and a one-based file with a stray
-%   index 0 reads as zero-based): pass 'ZeroBased', true (or false) when
-%   the writer is known. With 'ZeroBased', false an index 0 is an error.
+%   one-based, each feature a row early (index i in row i, not i + 1), and
+%   a one-based file with a stray index 0 reads as zero-based: pass
+%   'ZeroBased', true (or false) when the writer is known. With
+%   'ZeroBased', false an index 0 is an error.
 %
 %   Compressed files: a file compressed with gzip (.gz, recognised by its
 %   first bytes, whatever its name) is unpacked with gunzip into a folder
