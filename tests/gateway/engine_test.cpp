@@ -48,6 +48,23 @@ struct Problem {
     std::vector<double> X, classOf, foldOf;
     std::vector<int> starts{0}, rows;
     std::vector<double> values;
+    std::vector<unsigned> starts32, rows32;  // the same, as the core reads 32-bit indices
+    // The samples as the core reads them, with the bias: dense or sparse.
+    pellumar::DataMatrix matrix(bool sparse) const {
+        pellumar::DataMatrix m;
+        m.doubles = X.data();
+        if (sparse) {
+            m.isSparse = true;
+            m.sparse.values = values.data();
+            m.sparse.rows = rows32.data();
+            m.sparse.starts = starts32.data();
+            m.sparse.indexBytes = 4;
+        }
+        m.M = M;
+        m.N = N;
+        m.bias = true;
+        return m;
+    }
     Problem() {
         for (int f = 0; f < N; ++f) {
             classOf.push_back(1 + f % 3);
@@ -62,6 +79,8 @@ struct Problem {
             }
             starts.push_back(static_cast<int>(rows.size()));
         }
+        starts32.assign(starts.begin(), starts.end());
+        rows32.assign(rows.begin(), rows.end());
     }
 };
 
@@ -96,20 +115,7 @@ TEST_F(Engine, GivesTheCoreTrainingsOfItsSeedsLaidOutByRunClassifierAndCheckpoin
             std::vector<int32_t> kept;
             for (int f = 0; f < p.N; ++f)
                 if (p.foldOf[f] != 2) kept.push_back(f);
-            std::vector<unsigned> starts(p.starts.begin(), p.starts.end()),
-                rows(p.rows.begin(), p.rows.end());
-            pellumar::DataMatrix matrix;
-            matrix.doubles = p.X.data();
-            if (d == 2) {
-                matrix.isSparse = true;
-                matrix.sparse.values = p.values.data();
-                matrix.sparse.rows = rows.data();
-                matrix.sparse.starts = starts.data();
-                matrix.sparse.indexBytes = 4;
-            }
-            matrix.M = p.M;
-            matrix.N = p.N;
-            matrix.bias = true;
+            const pellumar::DataMatrix matrix = p.matrix(d == 2);
             for (int run = 0; run < 2; ++run)
                 for (int k = 0; k < 2; ++k) {
                     std::vector<double> labels(p.N), want(16);
@@ -178,7 +184,6 @@ TEST_F(Engine, ScoresChosenColumnsOnChosenSamplesAsTheCoreDoes) {
     std::vector<double> W(8 * 3);
     for (size_t i = 0; i < W.size(); ++i) W[i] = std::cos(1.0 + i) * 4.0;
     const std::vector<double> columns = {3, 1}, samples = {60, 2, 7};
-    std::vector<unsigned> starts(p.starts.begin(), p.starts.end()), rows(p.rows.begin(), p.rows.end());
     for (bool sparse : {false, true}) {
         const mxArray* X = sparse ? keep(standin::makeSparseColumns(p.M, p.N, p.starts.data(),
                                                                     p.rows.data(), p.values.data()))
@@ -188,18 +193,7 @@ TEST_F(Engine, ScoresChosenColumnsOnChosenSamplesAsTheCoreDoes) {
         ASSERT_FALSE(r.failed) << r.errorMessage;
         ASSERT_EQ(mxGetM(r.outputs[0]), 2u);
         ASSERT_EQ(mxGetN(r.outputs[0]), 3u);
-        pellumar::DataMatrix data;
-        data.doubles = p.X.data();
-        if (sparse) {
-            data.isSparse = true;
-            data.sparse.values = p.values.data();
-            data.sparse.rows = rows.data();
-            data.sparse.starts = starts.data();
-            data.sparse.indexBytes = 4;
-        }
-        data.M = p.M;
-        data.N = p.N;
-        data.bias = true;
+        const pellumar::DataMatrix data = p.matrix(sparse);
         const double* weights[] = {W.data() + 16, W.data()};
         const int32_t chosen[] = {59, 1, 6};
         std::vector<double> want(6);
