@@ -13,9 +13,12 @@ function [labels, X] = pellumar_read_libsvm(file, varargin)
 %   with the label any number (+1/-1, 0/1, class numbers) and the indices
 %   whole numbers, ascending within the line; features not listed are 0,
 %   and a line holding only a label is a sample of zeros. Tokens are
-%   separated by spaces or tabs. A number is an optional sign, digits with
-%   at most one '.' among or around them, and an optional exponent (e or E,
-%   an optional sign, digits): 1, -0.5, .5, 5., 2.5e-3; NaN, Inf,
+%   separated by white space (spaces, tabs, vertical tabs, form feeds, a
+%   carriage return before the newline). A number is an optional sign,
+%   digits with at most one '.' among or around them, and an optional
+%   exponent (e or E, an optional sign, digits): 1, -0.5, .5, 5., 2.5e-3; a
+%   value too small for a double reads as 0 (so it is not stored), one too
+%   large is refused; NaN, Inf,
 %   hexadecimal and the like are refused. A '#' starts a comment that runs
 %   to the end of its line; blank lines and lines holding only a comment are
 %   skipped. Windows line ends are read as well, and a UTF-8 byte order mark
