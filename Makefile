@@ -3,7 +3,7 @@
 #   make test    everything CI runs
 .PHONY: all build test demo-fashion test-fashion test-core test-sanitize test-tsan test-valgrind test-octave test-soak \
         octave demo test-clang test-portable check-arm64 mexw64 check-win64 mexa64 dist check-dist octave-package \
-        check-octave-package check-contraction bench bench-toolbox versus fuzz \
+        check-octave-package check-contraction bench bench-toolbox bench-search versus fuzz \
         test-fuzz check-matlab check-host-api deps clean demo-text test-text bench-text bench-sparse-scale bench-read
 
 SHELL      := /bin/bash
@@ -340,7 +340,8 @@ versus:
 # What pellumar_train and pellumar_search add to the module's own calls, on
 # Fashion-MNIST: the engine against direct calls, threads, single data and
 # its peak memory, and the search against that of TOOLBOX_BASE (1.1.0's
-# commit by default). For reading, like bench.
+# commit by default) and against scikit-learn's (bench-search). For
+# reading, like bench.
 TOOLBOX_BASE  ?= 6103d62
 SEARCH_IMAGES ?= 5000
 bench-toolbox: octave
@@ -353,6 +354,15 @@ bench-toolbox: octave
 	@echo "Peak memory, ten classifiers, one pass, one thread, each class in a process of its own:"
 	for class in double single; do $(OCTAVE) --eval "addpath('$(CURDIR)/toolbox', '$(CURDIR)/examples'); \
 	  FASHION = '$(FASHION_DATA)'; CLASS = '$$class'; run('$(CURDIR)/bench/memory_probe.m')"; done
+	$(MAKE) --no-print-directory bench-search
+
+# pellumar_search against scikit-learn's GridSearchCV on synthetic text with
+# a million features (bench/search_bench.py). For reading, like bench.
+bench-search: octave
+	scripts/install-deps.sh peers
+	mkdir -p $(BUILD)/bench
+	/usr/bin/python3 bench/search_bench.py --data $(BUILD)/bench/search_text.mat --octave "$(OCTAVE)" \
+	  --module $(BUILD)/octave --rounds 3
 
 # Every .m file a user gets runs in MATLAB R2018a and Octave 6.1 alike
 # (scripts/matlab_compat.py, scripts/compat_table.txt).

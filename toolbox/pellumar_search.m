@@ -291,6 +291,10 @@ function accuracy = foldAccuracies(job, f)
     [centre, scale, constant] = feature_statistics(double(X(:, job.foldOf ~= f)));
     X = standardize_data(X, centre, scale, constant);
   end
+  % Sparse data: the fold's trainings and scores on the features its
+  % training part holds, the same accuracies without the others' fixed
+  % costs (held_features).
+  X = held_features(X, find(job.foldOf ~= f));
   accuracy = zeros(numel(job.lambda), numel(job.passes), numel(job.eta0));
   % 'Eta0' 'auto' (NaN): chosen for each pair from the fold's training part
   % (standardised, if asked), by the pair's seed, as pellumar_train chooses

@@ -200,11 +200,19 @@ function model = pellumar_train(X, labels, varargin)
   % the data as they train, standardised if asked, in the order of the seed
   % (choose_eta0 has the procedure).
   threads = default_threads(opts.Threads);
+  % Sparse data with many features that no sample holds (hashed features, a
+  % vocabulary larger than the documents): trained on the features held,
+  % the same bits, without the fixed costs of the others (held_features).
+  features = size(X, 1);
+  [X, held] = held_features(X, []);
   if isnan(eta0)
     eta0 = choose_eta0(X, index, positive, [], double(opts.Lambda), opts.Bias, seed, threads);
   end
   W = pellumar_engine(X, index, positive, [], [0; double(opts.Lambda); eta0; seed], ...
                       T, opts.Bias, threads);
+  if ~isempty(held)
+    W = put_back_rows(W, held, features, opts.Bias);
+  end
   % Steps with Eta0 * Lambda / sqrt(t) above 2 make the weights grow in
   % magnitude each iteration, until they overflow: a model of NaN and Inf
   % would classify every sample as one class without a word.

@@ -27,6 +27,25 @@ function out = outcome(f, varargin)
 end
 
 % The bits of the weights pellumar_train gives, or the identifier of its error.
+function W = trainedW(varargin)
+  model = pellumar_train(varargin{:});
+  W = model.W;
+end
+
+% W's rows ROWS (and the bias's), when every other row is +0; NaN otherwise.
+function W = heldRows(W, rows, bias)
+  if bias
+    rows = [rows, size(W, 1)];
+  end
+  others = true(size(W, 1), 1);
+  others(rows) = false;
+  if any(any(num2hex(W(others, :)) ~= '0'))
+    W = NaN;
+  else
+    W = W(rows, :);
+  end
+end
+
 function text = trainedBits(varargin)
   model = outcome(@pellumar_train, varargin{:});
   if isstruct(model)
@@ -328,6 +347,15 @@ wide = pellumar_train([Xn; Xn], labels, 'Seed', 8, 'Standardize', true);  % four
 autoModel = pellumar_train(Xn, labels, 'Seed', 8);  % Eta0 'auto', the default
 autoSparse = pellumar_train(Xsparse, labels, 'Seed', 8);
 [widePredicted, wideScores] = pellumar_predict(wide, [Xsparse; sparse(2, 105)]);
+% Xsparse's two features and one that samples 4 and 5 alone hold, large, as
+% rows 7, 31 and 40 of 60: every training and fold trains on the rows its
+% samples hold, the third in the folds that train on sample 4 or 5.
+Xthree = [Xsparse; sparse(1, [4 5], [20 -20], 1, 105)];
+Xspread = sparse(60, 105);
+Xspread([7 31 40], :) = Xthree;
+spreadSearch = pellumar_search(Xspread, labels, grid{:}, 'Seed', 99, 'Standardize', true);
+threeSearch = pellumar_search(Xthree, labels, grid{:}, 'Seed', 99, 'Standardize', true);
+spreadSearch.Model.W = heldRows(spreadSearch.Model.W, [7 31 40], true);
 narrowScores = [];
 try
   [~, narrowScores] = pellumar_predict(wide, Xsparse);
@@ -377,6 +405,13 @@ repeats = {
   '''Seed'', model.Seed repeats the Eta0 ''auto'' chose, and the bits', ...
     isequal(trainedBits(Xn, labels, 'Seed', autoModel.Seed, 'Threads', 3), bits(autoModel.W)) && ...
     isequal(trainedBits(Xsparse, labels, 'Seed', autoSparse.Seed, 'Threads', 1), bits(autoSparse.W))
+  'sparse X: features no sample holds change no bit, in training or a fold', ...
+    isequal(bits(heldRows(trainedW(Xspread, labels, 'Seed', 8, 'Passes', 3), [7 31 40], true)), ...
+            trainedBits(Xthree, labels, 'Seed', 8, 'Passes', 3)) && ...
+    isequal(bits(heldRows(trainedW(Xspread, labels, 'Seed', 9, 'Bias', false, 'Standardize', true), ...
+                          [7 31 40], false)), ...
+            trainedBits(Xthree, labels, 'Seed', 9, 'Bias', false, 'Standardize', true)) && ...
+    sameSearch(spreadSearch, threeSearch)
   'sparse X is scaled, not centred',            issparse(Xsparse) && ~any(scaledModel.Mean) && ...
                                                   isequal(pellumar_predict(scaledModel, Xsparse), ...
                                                           pellumar_predict(scaledModel, full(Xsparse)))
