@@ -122,7 +122,7 @@ OCTAVE_ENGINE := toolbox/private/pellumar_engine.mex
 octave: $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE)
 
 $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE) &: gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp \
-    gateway/Pellumar.m gateway/make_pellumar.m $(wildcard core/*.cpp core/*.h)
+    gateway/Pellumar.m gateway/make_pellumar.m $(wildcard core/*/*.cpp core/*/*.h)
 	scripts/install-deps.sh octave plot
 	mkdir -p $(BUILD)/octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/gateway'); make_pellumar('$(CURDIR)/$(BUILD)/octave')"
@@ -234,7 +234,7 @@ check-arm64: deps
 # call): the core compiled without it by g++ and clang++, ISO and GNU C++14,
 # -O2 and -O3, for x86 processors with FMA, its objects searched for fused
 # multiply-adds, beside controls that show such a build does fuse them
-# without the pragmas of core/exact_arithmetic.h.
+# without the pragmas of core/platform/exact_arithmetic.h.
 check-contraction: deps
 	scripts/install-deps.sh clang
 	JOBS=$(JOBS) scripts/check-contraction.sh $(BUILD)/contraction-check

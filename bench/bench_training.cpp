@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "fused_pass.h"
-#include "train_on_order.h"
+#include "run/fused_pass.h"
+#include "run/train_on_order.h"
 
 // Defined in straightforward.cpp (built -O2).
 std::vector<double> straightforwardTraining(const double* X, const double* y, double lambda,

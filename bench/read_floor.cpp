@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "prefetch.h"
+#include "platform/prefetch.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "prefetch.h"
-#include "seeded_order.h"
-#include "sparse_run.h"
+#include "platform/prefetch.h"
+#include "engine/seeded_order.h"
+#include "sparse/sparse_run.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "train_on_order.h"
+#include "run/train_on_order.h"
 
 int main(int argc, char** argv) {
     const int32_t T = argc > 1 ? std::atoi(argv[1]) : 4000000;

@@ -25,9 +25,9 @@ function make_pellumar(outdir)
 
   here = fileparts(mfilename('fullpath'));
   if exist(fullfile(here, 'src', 'pellumar_mex.cpp'), 'file')
-    % A release folder: every source in src/, Pellumar built in place,
-    % beside Pellumar.m, and the engine in private/ beside the toolbox's
-    % functions.
+    % A release folder: the gateways in src/ and the core's folders beside
+    % them, Pellumar built in place, beside Pellumar.m, and the engine in
+    % private/ beside the toolbox's functions.
     gateway = fullfile(here, 'src');
     core = gateway;
     defaultOut = here;
@@ -43,12 +43,19 @@ function make_pellumar(outdir)
   if nargin < 1
     outdir = defaultOut;
   end
-  % Every .cpp of the core (in a release folder, the gateways share its
-  % folder), compiled once for both modules.
+  % The core's folders, each compiled once; each module links the folders
+  % it uses: Pellumar the clock's order and the dense run, the engine the
+  % dense and sparse runs and the batches.
   gateways = {'pellumar_mex.cpp', 'pellumar_engine_mex.cpp'};
-  coreFiles = dir(fullfile(core, '*.cpp'));
-  coreNames = setdiff({coreFiles.name}, gateways);
-  coreSources = fullfile(core, coreNames);
+  folders = {'platform', 'run', 'module', 'sparse', 'engine'};
+  uses = {{'platform', 'run', 'module'}, {'platform', 'run', 'sparse', 'engine'}};
+  coreSources = {};
+  folderOf = {};
+  for k = 1:numel(folders)
+    files = dir(fullfile(core, folders{k}, '*.cpp'));
+    coreSources = [coreSources, fullfile(core, folders{k}, {files.name})];
+    folderOf = [folderOf, repmat(folders(k), 1, numel(files))];
+  end
   if ~exist(outdir, 'dir')
     mkdir(outdir);
   end
@@ -89,11 +96,13 @@ function make_pellumar(outdir)
       objects{k} = fullfile(objdir, [name '.o']);
       mkoctfile('--mex', '-c', ['-I' core], coreSources{k}, '-o', objects{k});
     end
+    moduleObjects = objects(ismember(folderOf, uses{1}));
+    engineObjects = objects(ismember(folderOf, uses{2}));
     mkoctfile('--mex', ['-I' core], threadOption{:}, '-o', fullfile(outdir, 'Pellumar.mex'), ...
-              fullfile(gateway, gateways{1}), objects{:});
+              fullfile(gateway, gateways{1}), moduleObjects{:});
     mkoctfile('--mex', ['-I' core], threadOption{:}, ...
               '-o', fullfile(engineOut, 'pellumar_engine.mex'), ...
-              fullfile(gateway, gateways{2}), objects{:});
+              fullfile(gateway, gateways{2}), engineObjects{:});
   else
     cc = mex.getCompilerConfigurations('C++', 'Selected');
     if ~isempty(cc) && ~isempty(strfind(lower(cc.ShortName), 'msvc'))
@@ -114,13 +123,18 @@ function make_pellumar(outdir)
     % objects serve both.
     mex('-c', '-largeArrayDims', '-O', flags{:}, ['-I' core], '-outdir', objdir, ...
         coreSources{:});
-    % The object files are .o or .obj, as the compiler names them.
+    % The object files are .o or .obj, as the compiler names them: each
+    % source's, by its name (unique across the folders).
     objectFiles = [dir(fullfile(objdir, '*.o')); dir(fullfile(objdir, '*.obj'))];
+    [~, objectNames] = cellfun(@fileparts, {objectFiles.name}, 'UniformOutput', false);
+    [~, sourceNames] = cellfun(@fileparts, coreSources, 'UniformOutput', false);
     objects = fullfile(objdir, {objectFiles.name});
+    moduleObjects = objects(ismember(objectNames, sourceNames(ismember(folderOf, uses{1}))));
+    engineObjects = objects(ismember(objectNames, sourceNames(ismember(folderOf, uses{2}))));
     mex('-compatibleArrayDims', '-O', flags{:}, ['-I' core], '-outdir', outdir, ...
-        '-output', 'Pellumar', fullfile(gateway, gateways{1}), objects{:});
+        '-output', 'Pellumar', fullfile(gateway, gateways{1}), moduleObjects{:});
     mex('-largeArrayDims', '-O', flags{:}, ['-I' core], '-outdir', engineOut, ...
-        '-output', 'pellumar_engine', fullfile(gateway, gateways{2}), objects{:});
+        '-output', 'pellumar_engine', fullfile(gateway, gateways{2}), engineObjects{:});
   end
   % The help text goes beside the module (the module takes precedence over it).
   % Both folders resolved the same way, so that '.' and the folder's full

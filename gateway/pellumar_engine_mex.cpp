@@ -52,10 +52,10 @@
 #include <new>
 #include <vector>
 
-#include "batch.h"
-#include "scoring.h"
-#include "seeded_order.h"
-#include "training_names.h"
+#include "engine/batch.h"
+#include "engine/scoring.h"
+#include "engine/seeded_order.h"
+#include "engine/training_names.h"
 
 namespace {
 

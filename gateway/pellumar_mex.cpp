@@ -12,7 +12,7 @@
 #include <exception>
 #include <new>
 
-#include "training.h"
+#include "module/training.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks that no fused multiply-add reaches the core in a build that passes
 # no contraction flag (a plain mex call, an IDE project), where only the
-# pragmas of core/exact_arithmetic.h keep a*b+c from being fused. Every
-# core/*.cpp is compiled without -ffp-contract=off, by g++ and by clang++, as
+# pragmas of core/platform/exact_arithmetic.h keep a*b+c from being fused.
+# Every core .cpp is compiled without -ffp-contract=off, by g++ and by clang++, as
 # ISO and GNU C++14, at -O2 and -O3, for Haswell (FMA) and Skylake-AVX512,
 # and no object may hold an x86 fused multiply-add: FMA3's vfmadd*, vfmsub*,
 # vfnmadd*, vfnmsub* (vfmaddsub*, vfmsubadd* among them; EVEX forms too),
@@ -40,16 +40,16 @@ rm -rf "$out" && mkdir -p "$out"
 
 # Every core .cpp: its first #include is the header.
 late=""
-for f in core/*.cpp; do
+for f in core/*/*.cpp; do
   first=$(grep -m1 -E '^[[:space:]]*#[[:space:]]*include' "$f")
-  [[ "$first" =~ ^#include\ \"exact_arithmetic.h\" ]] || late+=" $(basename "$f")"
+  [[ "$first" =~ ^#include\ \"platform/exact_arithmetic.h\" ]] || late+=" $(basename "$f")"
 done
 check "every core .cpp includes exact_arithmetic.h first (not:${late:- none})" test -z "$late"
 
 # The core without the pragmas, and the one-line control.
 cp -r core "$out/unguarded"
-sed -i -E '/^#pragma (STDC FP_CONTRACT|GCC optimize|fp_contract)/d' "$out/unguarded/exact_arithmetic.h"
-deleted=$(diff core/exact_arithmetic.h "$out/unguarded/exact_arithmetic.h" | grep -c '^<')
+sed -i -E '/^#pragma (STDC FP_CONTRACT|GCC optimize|fp_contract)/d' "$out/unguarded/platform/exact_arithmetic.h"
+deleted=$(diff core/platform/exact_arithmetic.h "$out/unguarded/platform/exact_arithmetic.h" | grep -c '^<')
 check "the unguarded copy lacks the header's 3 pragmas ($deleted deleted)" test "$deleted" -eq 3
 printf 'double fused(double a, double b, double c) { return a * b + c; }\n' > "$out/control.cpp"
 
@@ -60,7 +60,7 @@ compile() {
   local name
   name=$(basename "$src" .cpp)
   mkdir -p "$dir"
-  "$cxx" "$@" -Wall -Wextra -I"$(dirname "$src")" -c "$src" -o "$dir/$name.o" 2>"$dir/$name.err" ||
+  "$cxx" "$@" -Wall -Wextra -I"$(dirname "$(dirname "$src")")" -c "$src" -o "$dir/$name.o" 2>"$dir/$name.err" ||
     echo "compile failed" >>"$dir/$name.err"
 }
 export -f compile
@@ -69,14 +69,14 @@ tag() { tr -c 'a-zA-Z0-9+\n' '_' <<<"$1"; }
   for cxx in "${compilers[@]}"; do
     for flags in "${configs[@]}"; do
       dir="$out/$cxx/$(tag "$flags")"
-      for f in core/*.cpp; do echo "$dir/core $cxx $f $flags"; done
+      for f in core/*/*.cpp; do echo "$dir/core $cxx $f $flags"; done
       echo "$dir/control $cxx $out/control.cpp $flags"
     done
-    for f in "$out"/unguarded/*.cpp; do
+    for f in "$out"/unguarded/*/*.cpp; do
       echo "$out/$cxx/unguarded $cxx $f ${configs[0]}"
       echo "$out/$cxx/ours-unguarded $cxx $f $ours"
     done
-    for f in core/*.cpp; do echo "$out/$cxx/ours $cxx $f $ours"; done
+    for f in core/*/*.cpp; do echo "$out/$cxx/ours $cxx $f $ours"; done
   done
 } | xargs -P "$jobs" -L 1 bash -c 'compile "$@"' _
 

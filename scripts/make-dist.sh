@@ -42,7 +42,10 @@ stage=$out-stage
 rm -rf "$out" "$stage"
 mkdir -p "$out" "$stage"
 
-sources=(gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp core/*.cpp core/*.h)
+# The gateways, and the core's folders beside them (the include paths are
+# relative to the core's root).
+gateways=(gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp)
+copy_sources() { cp "${gateways[@]}" "$1/" && cp -R core/. "$1/"; }
 fill() { sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" "$1" > "$2"; }
 
 # The MATLAB archive.
@@ -56,7 +59,7 @@ if ! $octave_only; then
   cp "$win64/Pellumar.mexw64" "$linux/Pellumar.mexa64" "$zipdir/"
   cp "$win64/pellumar_engine.mexw64" "$linux/pellumar_engine.mexa64" "$zipdir/private/"
   fill dist/README.md "$zipdir/README.md"
-  cp "${sources[@]}" "$zipdir/src/"
+  copy_sources "$zipdir/src"
   mkdir -p "$zipdir/examples"
   cp examples/* "$zipdir/examples/"
 fi
@@ -75,7 +78,8 @@ fill dist/octave/README.md "$pkgdir/README.md"
 # pkg install copies doc/ into the installed package.
 mkdir -p "$pkgdir/doc/examples"
 cp examples/* "$pkgdir/doc/examples/"
-cp dist/octave/Makefile "${sources[@]}" "$pkgdir/src/"
+cp dist/octave/Makefile "$pkgdir/src/"
+copy_sources "$pkgdir/src"
 
 find "$stage" -exec touch -h -d "@$epoch" {} +
 chmod -R u=rwX,go=rX "$stage"

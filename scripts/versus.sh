@@ -12,8 +12,20 @@ out=build/versus
 rm -rf "$out" && mkdir -p "$out/base"
 git archive "$rev" core | tar -x -C "$out/base"
 flags=(-std=c++17 -O3 -DNDEBUG -ffp-contract=off -fno-fast-math)
-g++ "${flags[@]}" -I"$out/base/core" bench/versus_driver.cpp "$out"/base/core/*.cpp -o "$out/base_driver"
-g++ "${flags[@]}" -Icore bench/versus_driver.cpp core/*.cpp -o "$out/this_driver"
+# The core in folders, each file included by its folder's name. A base from
+# before the folders has its files in core/ itself: every folder's name
+# then leads to all of them, so the driver's includes find them there.
+if [ -d "$out/base/core/run" ]; then
+  base_sources=("$out"/base/core/*/*.cpp)
+else
+  base_sources=("$out"/base/core/*.cpp)
+  for folder in platform run sparse engine module; do
+    mkdir -p "$out/base/core/$folder"
+    for f in "$out"/base/core/*.h "$out"/base/core/*.cpp; do ln -s "../$(basename "$f")" "$out/base/core/$folder/"; done
+  done
+fi
+g++ "${flags[@]}" -I"$out/base/core" bench/versus_driver.cpp "${base_sources[@]}" -o "$out/base_driver"
+g++ "${flags[@]}" -Icore bench/versus_driver.cpp core/*/*.cpp -o "$out/this_driver"
 pin=(); command -v taskset >/dev/null && pin=(taskset -c "$(($(nproc) - 1))")
 for ((r = 1; r <= rounds; r++)); do
   "${pin[@]}" "$out/base_driver" > "$out/base_$r.txt"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "../support/ieee_environments.h"
-#include "train_on_order.h"
-#include "training.h"
+#include "run/train_on_order.h"
+#include "module/training.h"
 
 // Counts what the training run obtains from the heap, and can make the
 // failAt-th counted allocation fail.

@@ -21,11 +21,11 @@
 
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
-#include "batch.h"
-#include "fused_pass.h"
-#include "seeded_order.h"
-#include "train_on_order.h"
-#include "training_names.h"
+#include "engine/batch.h"
+#include "run/fused_pass.h"
+#include "engine/seeded_order.h"
+#include "run/train_on_order.h"
+#include "engine/training_names.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "../support/nan_cases.h"
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
-#include "fused_pass.h"
-#include "hinge.h"
-#include "margin_decision.h"
-#include "train_on_order.h"
+#include "run/fused_pass.h"
+#include "run/hinge.h"
+#include "run/margin_decision.h"
+#include "run/train_on_order.h"
 
 using pellumar::MarginSide;
 using pellumar::VectorPath;

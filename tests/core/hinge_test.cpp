@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "../support/same_bits.h"
-#include "hinge.h"
+#include "run/hinge.h"
 
 using pellumar::hingeSubgradient;
 

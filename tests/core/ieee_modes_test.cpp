@@ -11,8 +11,8 @@
 
 #include "../support/ieee_environments.h"
 #include "../support/same_bits.h"
-#include "train_on_order.h"
-#include "training.h"
+#include "run/train_on_order.h"
+#include "module/training.h"
 
 namespace {
 

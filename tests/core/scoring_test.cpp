@@ -11,7 +11,7 @@
 
 #include "../support/ieee_environments.h"
 #include "../support/same_bits.h"
-#include "scoring.h"
+#include "engine/scoring.h"
 
 namespace {
 

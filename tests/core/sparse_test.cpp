@@ -15,9 +15,9 @@
 
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
-#include "seeded_order.h"
-#include "sparse_run.h"
-#include "zeroed_block.h"
+#include "engine/seeded_order.h"
+#include "sparse/sparse_run.h"
+#include "platform/zeroed_block.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
-#include "hinge.h"
-#include "train_on_order.h"
-#include "training.h"
+#include "run/hinge.h"
+#include "run/train_on_order.h"
+#include "module/training.h"
 
 using pellumar::runTraining;
 using pellumar::trainOnOrder;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../support/reference_trainer.h"
-#include "visit_order.h"
+#include "module/visit_order.h"
 
 using pellumar::drawBelow;
 using pellumar::makeVisitOrder;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "train_on_order.h"
+#include "run/train_on_order.h"
 
 TEST(WideOffsets, LastColumnPastTwoToThe31IsReadWhereItIs) {
     const int32_t M = 1024;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "../support/same_bits.h"
-#include "batch.h"
-#include "scoring.h"
+#include "engine/batch.h"
+#include "engine/scoring.h"
 #include "standin_host.h"
 
 using standin::makeArray;

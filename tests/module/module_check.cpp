@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
-#include "seeded_order.h"
+#include "engine/batch.h"
+#include "engine/seeded_order.h"
 #include "standin_host.h"
 #include "support/ieee_environments.h"
 #include "support/nan_cases.h"

@@ -1,16 +1,16 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "fused_pass.h"
+#include "run/fused_pass.h"
 
 #include <cmath>
 #include <cstring>
 #include <iterator>
 
-#include "hinge.h"
-#include "lanes.h"
-#include "margin_decision.h"
-#include "prefetch.h"
-#include "register_run.h"
+#include "run/dot_in_order.h"
+#include "platform/lanes.h"
+#include "run/margin_decision.h"
+#include "platform/prefetch.h"
+#include "run/register_run.h"
 
 #if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
 #include <immintrin.h>

@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "batch.h"
+#include "engine/batch.h"
 
 #include <atomic>
 #include <cstdio>
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "ieee_modes.h"
-#include "seeded_order.h"
-#include "sparse_run.h"
-#include "train_on_order.h"
-#include "worker_threads.h"
+#include "platform/ieee_modes.h"
+#include "engine/seeded_order.h"
+#include "sparse/sparse_run.h"
+#include "run/train_on_order.h"
+#include "engine/worker_threads.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN

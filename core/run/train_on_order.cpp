@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "train_on_order.h"
+#include "run/train_on_order.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "ieee_modes.h"
-#include "path_trial.h"
-#include "prefetch.h"
+#include "platform/ieee_modes.h"
+#include "run/path_trial.h"
+#include "platform/prefetch.h"
 
 namespace pellumar {
 

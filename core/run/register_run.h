@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "exact_arithmetic.h"
-#include "fused_pass.h"
-#include "lanes.h"
-#include "margin_decision.h"
-#include "prefetch.h"
+#include "platform/exact_arithmetic.h"
+#include "run/fused_pass.h"
+#include "platform/lanes.h"
+#include "run/margin_decision.h"
+#include "platform/prefetch.h"
 
 namespace pellumar {
 namespace {

@@ -1,14 +1,14 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "sparse_run.h"
+#include "sparse/sparse_run.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
-#include "prefetch.h"
-#include "zeroed_block.h"
+#include "platform/prefetch.h"
+#include "platform/zeroed_block.h"
 
 namespace pellumar {
 

@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "path_trial.h"
+#include "run/path_trial.h"
 
 namespace pellumar {
 

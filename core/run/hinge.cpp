@@ -1,16 +1,10 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "hinge.h"
+#include "run/hinge.h"
 
 #include <cstddef>
 
 namespace pellumar {
-
-double dotInOrder(const double* w, const double* x, int32_t M) {
-    double dot = 0.0;
-    for (int32_t k = 0; k < M; ++k) dot = dot + w[k] * x[k];
-    return dot;
-}
 
 std::vector<double> hingeSubgradient(const double* w, const double* x, double y, int32_t M) {
     std::vector<double> g(M > 0 ? static_cast<size_t>(M) : 0, 0.0);

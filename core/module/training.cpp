@@ -1,14 +1,14 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "training.h"
+#include "module/training.h"
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "ieee_modes.h"
-#include "train_on_order.h"
-#include "visit_order.h"
+#include "platform/ieee_modes.h"
+#include "run/train_on_order.h"
+#include "module/visit_order.h"
 
 namespace pellumar {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "exact_arithmetic.h"
+#include "platform/exact_arithmetic.h"
 
 namespace pellumar {
 namespace {

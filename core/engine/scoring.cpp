@@ -1,11 +1,11 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "scoring.h"
+#include "engine/scoring.h"
 
 #include <cstddef>
 #include <vector>
 
-#include "ieee_modes.h"
+#include "platform/ieee_modes.h"
 
 namespace pellumar {
 

@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "worker_threads.h"
+#include "engine/worker_threads.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "ieee_modes.h"
+#include "platform/ieee_modes.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <xmmintrin.h>

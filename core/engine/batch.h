@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "sparse_run.h"
+#include "sparse/sparse_run.h"
 
 namespace pellumar {
 

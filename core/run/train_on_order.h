@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "fused_pass.h"
-#include "path_trial.h"
+#include "run/fused_pass.h"
+#include "run/path_trial.h"
 
 namespace pellumar {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "exact_arithmetic.h"
+#include "platform/exact_arithmetic.h"
 
 namespace pellumar {
 

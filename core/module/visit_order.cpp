@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "visit_order.h"
+#include "module/visit_order.h"
 
 #include <cstdlib>
 #include <ctime>

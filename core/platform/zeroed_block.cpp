@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "zeroed_block.h"
+#include "platform/zeroed_block.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "fused_pass.h"
+#include "run/fused_pass.h"
 
 namespace pellumar {
 

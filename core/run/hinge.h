@@ -1,9 +1,13 @@
-// Per-sample subgradient of the hinge loss max(0, 1 - y*(w.x)).
+// Per-sample subgradient of the hinge loss max(0, 1 - y*(w.x)), in its
+// direct form: the run's pass computes the same numbers inline, and the
+// tests hold the two to the same bits.
 #ifndef PELLUMAR_HINGE_H
 #define PELLUMAR_HINGE_H
 
 #include <cstdint>
 #include <vector>
+
+#include "run/dot_in_order.h"
 
 namespace pellumar {
 
@@ -11,9 +15,6 @@ namespace pellumar {
 // The dot product is one running sum in index order; a NaN margin counts as
 // not below 1.0.
 std::vector<double> hingeSubgradient(const double* w, const double* x, double y, int32_t M);
-
-// The in-order dot product used above: ((w0*x0 + w1*x1) + w2*x2) + ...
-double dotInOrder(const double* w, const double* x, int32_t M);
 
 }  // namespace pellumar
 

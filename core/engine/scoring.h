@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "batch.h"
+#include "engine/batch.h"
 
 namespace pellumar {
 

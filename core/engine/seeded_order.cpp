@@ -1,6 +1,6 @@
-#include "exact_arithmetic.h"  // before everything else (see there)
+#include "platform/exact_arithmetic.h"  // before everything else (see there)
 
-#include "seeded_order.h"
+#include "engine/seeded_order.h"
 
 #include <cstddef>
 #include <utility>
