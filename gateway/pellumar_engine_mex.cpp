@@ -52,7 +52,9 @@
 #include <new>
 #include <vector>
 
+#include "host_failure.h"
 #include "engine/batch.h"
+#include "engine/call_plan.h"
 #include "engine/scoring.h"
 #include "engine/seeded_order.h"
 #include "engine/training_names.h"
@@ -168,8 +170,7 @@ void scoreCall(mxArray* plhs[], const mxArray* prhs[]) {
     const size_t count = listed > 0 ? listed : static_cast<size_t>(data.N);
     product(K, count, "too many scores for one call");
     mxArray* out = mxCreateDoubleMatrix(static_cast<mwSize>(K), static_cast<mwSize>(count), mxREAL);
-    bool outOfMemory = false;
-    try {
+    const gateway::Failure failure = gateway::catchFailure([&] {
         std::vector<const double*> weights(K);
         for (size_t k = 0; k < K; ++k) weights[k] = W + m * static_cast<size_t>(columns[k] - 1.0);
         std::vector<int32_t> samples(listed);
@@ -177,14 +178,11 @@ void scoreCall(mxArray* plhs[], const mxArray* prhs[]) {
         pellumar::scoreSamples(data, weights.data(), static_cast<int32_t>(K),
                                listed > 0 ? samples.data() : nullptr, static_cast<int32_t>(count),
                                mxGetPr(out));
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    if (outOfMemory) {
-        mxDestroyArray(out);
-        mexErrMsgIdAndTxt("pellumar:outOfMemory", "pellumar_engine: not enough memory to score "
-                          "%.0f samples", static_cast<double>(count));
-    }
+    });
+    char outOfMemory[128];
+    std::snprintf(outOfMemory, sizeof outOfMemory,
+                  "pellumar_engine: not enough memory to score %.0f samples", static_cast<double>(count));
+    gateway::raiseFailure(failure, out, "pellumar", outOfMemory);
     plhs[OUT_W] = out;
 }
 
@@ -195,19 +193,14 @@ void visitOrder(mxArray* plhs[], const mxArray* prhs[]) {
     if (!isWhole(seed, 0.0, kSeedLimit)) refuse("the seed must be a whole number below 2^53");
     const int32_t N = static_cast<int32_t>(n);
     mxArray* out = mxCreateDoubleMatrix(1, N, mxREAL);
-    bool outOfMemory = false;
-    try {
+    const gateway::Failure failure = gateway::catchFailure([&] {
         const std::vector<int32_t> order = pellumar::makeSeededOrder(N, static_cast<uint64_t>(seed));
         double* o = mxGetPr(out);
         for (int32_t p = 0; p < N; ++p) o[p] = order[p] + 1.0;
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    if (outOfMemory) {
-        mxDestroyArray(out);
-        mexErrMsgIdAndTxt("pellumar:outOfMemory", "pellumar_order: not enough memory for %d "
-                          "indices", N);
-    }
+    });
+    char outOfMemory[128];
+    std::snprintf(outOfMemory, sizeof outOfMemory, "pellumar_order: not enough memory for %d indices", N);
+    gateway::raiseFailure(failure, out, "pellumar", outOfMemory);
     plhs[OUT_W] = out;
 }
 
@@ -270,72 +263,27 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     const size_t trainingCount = product(K, R, "too many trainings for one call");
     const size_t columns = product(C, trainingCount, "too many results for one call");
     if (columns > INT32_MAX) refuse("too many results for one call");
-    const size_t labelCount = product(K, N, "too many classifiers for the samples");
+    product(K, N, "too many classifiers for the samples");  // the plan's labels
     mxArray* out = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(columns), mxREAL);
     double* W = mxGetPr(out);
 
-    // No C++ exception may reach the host, and the host's error call must not
-    // run inside a handler (it may unwind past it): note the failure, leave
-    // the handler, then report. The working lists live inside the try, so
-    // that they are gone before the host's error call.
-    enum { OK, OUT_OF_MEMORY, INTERNAL } failure = OK;
-    char what[600] = "";
-    try {
-        // Labels: +1 for classifier k's class, -1 for the rest, one vector
-        // each, shared by every run.
-        std::vector<double> labels(labelCount);
-        for (size_t k = 0; k < K; ++k)
-            for (size_t f = 0; f < N; ++f)
-                labels[k * N + f] = classOf[f] == positives[k] ? 1.0 : -1.0;
-        std::vector<std::vector<int32_t>> samples(R);
-        // C*R is at most C*K*R (K >= 1 when there are trainings at all).
-        const size_t checkpointCount = K > 0 ? C * R : 0;
-        std::vector<int32_t> counts(checkpointCount);
-        for (size_t i = 0; i < checkpointCount; ++i) counts[i] = static_cast<int32_t>(iterations[i]);
-        std::vector<pellumar::Training> trainings;
-        trainings.reserve(trainingCount);
-        for (size_t r = 0; r < R; ++r) {
-            const double* run = runs + r * RUN_ROWS;
-            if (run[RUN_FOLD] != 0.0)
-                for (size_t f = 0; f < N; ++f)
-                    if (foldOf[f] != run[RUN_FOLD]) samples[r].push_back(static_cast<int32_t>(f));
-            for (size_t k = 0; k < K; ++k) {
-                pellumar::Training t;
-                t.labels = labels.data() + k * N;
-                if (run[RUN_FOLD] != 0.0) {
-                    t.samples = samples[r].data();
-                    t.sampleCount = static_cast<int32_t>(samples[r].size());
-                }
-                t.seed = static_cast<uint64_t>(run[RUN_SEED]);
-                t.lambda = run[RUN_LAMBDA];
-                t.eta0 = run[RUN_ETA0];
-                t.checkpoints = counts.data() + r * C;
-                t.checkpointCount = static_cast<int32_t>(C);
-                t.out = W + m * C * (k + K * r);
-                trainings.push_back(t);
-            }
-        }
-        pellumar::runBatch(data, trainings.data(), trainings.size(), threads);
-    } catch (const pellumar::BatchFailure& e) {
-        failure = e.outOfMemory() ? OUT_OF_MEMORY : INTERNAL;
-        char which[300];
-        pellumar::nameTrainings(e.training(), e.trainingCount(), K, positives, runs, which,
-                                sizeof which);
-        std::snprintf(what, sizeof what, "%s: %s", which, e.what());
-    } catch (const std::bad_alloc&) {
-        failure = OUT_OF_MEMORY;
-        std::snprintf(what, sizeof what, "not enough memory to set up the trainings");
-    } catch (const std::exception& e) {
-        failure = INTERNAL;
-        std::snprintf(what, sizeof what, "%s", e.what());
-    } catch (...) {
-        failure = INTERNAL;
-        std::snprintf(what, sizeof what, "unknown exception");
-    }
-    if (failure != OK) {
-        mxDestroyArray(out);
-        if (failure == OUT_OF_MEMORY) mexErrMsgIdAndTxt("pellumar:outOfMemory", "%s", what);
-        mexErrMsgIdAndTxt("pellumar:internal", "Internal error: %s", what);
-    }
+    // The plan's lists live inside the work, so that they are gone before
+    // any failure is raised (host_failure.h).
+    const gateway::Failure failure = gateway::catchFailure(
+        [&] {
+            const pellumar::CallPlan plan(classOf, foldCount > 0 ? foldOf : nullptr, N, positives, K,
+                                          runs, R, iterations, C, W, m);
+            pellumar::runBatch(data, plan.trainings(), plan.size(), threads);
+        },
+        [&](const std::exception& e, gateway::Failure& f) {
+            const pellumar::BatchFailure* batch = dynamic_cast<const pellumar::BatchFailure*>(&e);
+            if (!batch) return gateway::internalFailure(e, f);
+            f.kind = batch->outOfMemory() ? gateway::Failure::OUT_OF_MEMORY : gateway::Failure::INTERNAL;
+            char which[300];
+            pellumar::nameTrainings(batch->training(), batch->trainingCount(), K, positives, runs,
+                                    which, sizeof which);
+            std::snprintf(f.what, sizeof f.what, "%s: %s", which, batch->what());
+        });
+    gateway::raiseFailure(failure, out, "pellumar", "not enough memory to set up the trainings");
     plhs[OUT_W] = out;
 }

@@ -12,6 +12,7 @@
 #include <exception>
 #include <new>
 
+#include "host_failure.h"
 #include "module/training.h"
 
 namespace {
@@ -98,29 +99,11 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
                           "X has no columns, so there is no sample to train on.");
 
     mxArray* w = mxCreateDoubleMatrix(M, 1, mxREAL);
-    // No C++ exception may reach the host, and the host's error call must not
-    // run inside a handler (it may unwind past it): note the failure, leave
-    // the handler, then report.
-    enum { OK, OUT_OF_MEMORY, INTERNAL } failure = OK;
-    char what[256] = "";
-    try {
-        pellumar::runTraining(mxGetPr(Xa), mxGetPr(ya), lambda, T, eta0, M, N, mxGetPr(w));
-    } catch (const std::bad_alloc&) {
-        failure = OUT_OF_MEMORY;
-    } catch (const std::exception& e) {
-        failure = INTERNAL;
-        std::snprintf(what, sizeof what, "%s", e.what());
-    } catch (...) {
-        failure = INTERNAL;
-        std::snprintf(what, sizeof what, "unknown exception");
-    }
-    if (failure != OK) {
-        mxDestroyArray(w);
-        if (failure == OUT_OF_MEMORY)
-            mexErrMsgIdAndTxt("Pellumar:outOfMemory",
-                              "Not enough memory for the working vectors (M = %d, N = %d).",
-                              M, N);
-        mexErrMsgIdAndTxt("Pellumar:internal", "Internal error: %s", what);
-    }
+    const gateway::Failure failure = gateway::catchFailure(
+        [&] { pellumar::runTraining(mxGetPr(Xa), mxGetPr(ya), lambda, T, eta0, M, N, mxGetPr(w)); });
+    char outOfMemory[128];
+    std::snprintf(outOfMemory, sizeof outOfMemory,
+                  "Not enough memory for the working vectors (M = %d, N = %d).", M, N);
+    gateway::raiseFailure(failure, w, "Pellumar", outOfMemory);
     plhs[OUT_W] = w;
 }

@@ -21,7 +21,7 @@ octave() { octave-cli --quiet --no-history --no-init-file --eval "$1"; }
 check "SHA256SUMS verifies" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 
 # The sources shipped: both gateways and every file of the core.
-sources=$(cd core && find . -type f | sed 's|^\./|src/|'; echo src/pellumar_mex.cpp; echo src/pellumar_engine_mex.cpp)
+sources=$(cd core && find . -type f | sed 's|^\./|src/|'; echo src/pellumar_mex.cpp; echo src/pellumar_engine_mex.cpp; echo src/host_failure.h)
 examples=$(ls examples)
 toolbox=$(cd toolbox && ls *.m private/*.m)
 expected_zip=$( { printf '%s\n' LICENSE Pellumar.m Pellumar.mexa64 Pellumar.mexw64 README.md \

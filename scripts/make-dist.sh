@@ -44,7 +44,7 @@ mkdir -p "$out" "$stage"
 
 # The gateways, and the core's folders beside them (the include paths are
 # relative to the core's root).
-gateways=(gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp)
+gateways=(gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp gateway/host_failure.h)
 copy_sources() { cp "${gateways[@]}" "$1/" && cp -R core/. "$1/"; }
 fill() { sed -e "s/@VERSION@/$version/g" -e "s/@DATE@/$date/g" "$1" > "$2"; }
 

@@ -22,6 +22,7 @@
 #include "../support/reference_trainer.h"
 #include "../support/same_bits.h"
 #include "engine/batch.h"
+#include "engine/call_plan.h"
 #include "run/fused_pass.h"
 #include "engine/seeded_order.h"
 #include "run/train_on_order.h"
@@ -501,5 +502,38 @@ TEST(EngineBatch, AFailureIsNamedByTheClassesFoldAndSettingTheCallerPassed) {
         char text[300];
         pellumar::nameTrainings(row.first, row.count, 3, positives, runs, text, sizeof text);
         EXPECT_STREQ(text, row.name);
+    }
+}
+
+TEST(EngineBatch, ACallIsPlannedAsClassesTimesRunsWithTheirSamplesAndColumns) {
+    // Five samples of classes 3, 1, 3, 2, 1 in folds 1, 2, 2, 1, 3; three
+    // classes; run 1 on all samples, run 2 without fold 2; two checkpoints.
+    const double classOf[] = {3, 1, 3, 2, 1}, foldOf[] = {1, 2, 2, 1, 3};
+    const double positives[] = {3, 1, 2};
+    const double runs[] = {0, 1e-4, 0.5, 42, 2, 1e-3, 16, 7};
+    const double iterations[] = {5, 10, 3, 6};
+    const size_t m = 4;
+    std::vector<double> out(m * 2 * 3 * 2);
+    const pellumar::CallPlan plan(classOf, foldOf, 5, positives, 3, runs, 2, iterations, 2,
+                                  out.data(), m);
+    ASSERT_EQ(plan.size(), 6u);
+    const std::vector<double> labelsOf[] = {{1, -1, 1, -1, -1}, {-1, 1, -1, -1, 1}, {-1, -1, -1, 1, -1}};
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const pellumar::Training& t = plan.trainings()[i];
+        const size_t k = i % 3, r = i / 3;
+        EXPECT_EQ(std::vector<double>(t.labels, t.labels + 5), labelsOf[k]) << i;
+        if (r == 0) {
+            EXPECT_EQ(t.samples, nullptr) << i;
+        } else {
+            ASSERT_EQ(t.sampleCount, 3) << i;
+            EXPECT_EQ(std::vector<int32_t>(t.samples, t.samples + 3), (std::vector<int32_t>{0, 3, 4}));
+        }
+        EXPECT_EQ(t.seed, r == 0 ? 42u : 7u);
+        EXPECT_EQ(t.lambda, r == 0 ? 1e-4 : 1e-3);
+        EXPECT_EQ(t.eta0, r == 0 ? 0.5 : 16.0);
+        ASSERT_EQ(t.checkpointCount, 2);
+        EXPECT_EQ(t.checkpoints[0], r == 0 ? 5 : 3);
+        EXPECT_EQ(t.checkpoints[1], r == 0 ? 10 : 6);
+        EXPECT_EQ(t.out, out.data() + m * 2 * (k + 3 * r)) << i;
     }
 }
