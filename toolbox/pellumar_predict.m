@@ -93,13 +93,12 @@ function [predicted, scores] = pellumar_predict(model, X)
   end
   % The engine reads the weights and X where they are, neither copied nor
   % transposed: each score one running sum over the sample's features in
-  % row order, then the bias, the same bits on every host.
-  scores = pellumar_engine(double(model.W), 1:size(model.W, 2), X, [], double(model.Bias));
-  if numel(model.Classes) == 2
-    chosen = 1 + (scores > 0);
-  else
-    [~, chosen] = max(scores, [], 1);
-  end
+  % row order, then the bias, the same bits on every host. A model of two
+  % classes has one classifier (a positive score gives the second class);
+  % of more, one per class (the largest score's), as the search's folds
+  % classify.
+  [chosen, scores] = classify_samples(double(model.W), 1:size(model.W, 2), X, [], ...
+                                      double(model.Bias));
   % The training labels' orientation; models saved before it was recorded
   % give a row.
   if isfield(model, 'LabelsAsColumn') && model.LabelsAsColumn

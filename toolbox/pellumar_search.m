@@ -318,12 +318,7 @@ function accuracy = foldAccuracies(job, f)
       [l, e] = ind2sub(size(lambda), chunk(q));
       for c = 1:numel(job.passes)
         columns = where(c) + C * ((0:K - 1) + K * (q - 1));
-        scores = pellumar_engine(W, columns, X, test, job.bias);
-        if K == 1
-          chosen = 1 + (scores > 0);
-        else
-          [~, chosen] = max(scores, [], 1);
-        end
+        chosen = classify_samples(W, columns, X, test, job.bias);
         if all(finite(columns))
           accuracy(l, c, e) = mean(chosen == expected);
         else

@@ -159,6 +159,16 @@ end
 model = pellumar_train(X, double(side));
 [predicted, scores] = pellumar_predict(model, X);
 check(isequal(predicted, double(scores > 0)), 'a positive score gives the second class');
+% A score of exactly 0 gives the first class; of equal largest scores, the
+% first classifier's class wins (weights made by hand, the bias row last).
+tied = struct('W', zeros(3, 1), 'Classes', [4; 7], 'Bias', true, 'Standardize', false, ...
+              'Mean', zeros(2, 1), 'Scale', ones(2, 1));
+zeroScore = pellumar_predict(tied, [1 -2; 3 0]);
+tied.W = [1 0 0; 2 0 0; 2 0 0]';
+tied.Classes = [4; 7; 9];
+[equalLargest, tiedScores] = pellumar_predict(tied, [1 0 -1; 5 0 0]);
+check(isequal(zeroScore, [4 4]) && isequal(equalLargest, [7 4 4]) && ...
+      isequal(tiedScores, [1 0 -1; 2 0 -2; 2 0 -2]), 'ties: a zero score and equal largest scores');
 
 % One feature above or below 5: learnable only with the bias row.
 x = 2 + 6 * rand(1, 400);
