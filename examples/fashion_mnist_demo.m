@@ -285,33 +285,9 @@ end
 
 function drawAccuracyVsTime(results, peers, picture)
   % Ours and each peer's points, labelled with their settings.
-  fig = example_figure(720, 450);
-  markers = {'o', 's', 'd'};
-  colours = [0.12 0.37 0.75; 0.90 0.49 0.13; 0.75 0.22 0.17];
-  names = [{'Pellumar'}, {peers.name}];
-  seconds = [{[results.seconds]}, {peers.seconds}];
-  accuracy = [{[results.accuracy]}, {peers.accuracy}];
-  labels = [{pointLabels([results.passes], [results.lambda])}, {peers.labels}];
-  handles = [];  % graphics objects in MATLAB, numbers in Octave: concatenated, not assigned
-  for m = 1:numel(names)
-    handles = [handles, semilogx(seconds{m}, accuracy{m}, markers{m}, 'MarkerSize', 8, ...
-                                 'Color', colours(m, :), 'MarkerFaceColor', colours(m, :), ...
-                                 'LineStyle', 'none')];  %#ok<AGROW>
-    hold on;
-    text(seconds{m} * 1.08, accuracy{m}, labels{m}, 'FontSize', 8);
-  end
-  hold off;
-  grid on;
-  allSeconds = [seconds{:}];
-  allAccuracy = [accuracy{:}];
-  xlim([max(min(allSeconds), 1e-6) / 1.5, max(max(allSeconds), 1e-6) * 3]);  % log axis: no zero
-  ylim([min(allAccuracy) - 0.01, max(allAccuracy) + 0.01]);
-  xlabel('time to train all the classifiers (s, log scale)');
-  ylabel('held-out accuracy');
-  title('Fashion-MNIST, one-vs-rest linear classifiers');
-  legend(handles, names, 'Location', 'southeast');
-  print(fig, '-dpng', '-r96', picture);
-  close(fig);
+  ours = struct('name', 'Pellumar', 'seconds', [results.seconds], 'accuracy', [results.accuracy], ...
+                'labels', {pointLabels([results.passes], [results.lambda])});
+  draw_accuracy_vs_time([ours, peers], 'Fashion-MNIST, one-vs-rest linear classifiers', picture);
   fprintf('held-out accuracy against training time: %s\n', picture);
 end
 
