@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/canonical_nan.h"
 #include "platform/ieee_modes.h"
+#include "run/checkpoints.h"
 #include "run/path_trial.h"
 #include "platform/prefetch.h"
 
@@ -33,25 +35,11 @@ private:
     double* data_;
 };
 
-// The result as the caller gets it: every NaN becomes the one quiet NaN
-// 0x7FF8000000000000 (positive, no payload), and every other value is copied
-// bit for bit. IEEE 754 leaves open which operand's payload an operation
-// passes on and the sign of a NaN it makes (x86-64's default NaN is negative,
-// ARM's positive), and compilers may reorder operands or fold a negation into
-// a subtraction, so the NaNs of w and wbar differ between vector paths,
-// builds and processors while no value does. A NaN in w or wbar stays NaN to
-// the end of the run, so the output is the only place to make them agree. The
-// test is on the bits, not a comparison: no floating-point operation, nothing
-// raised whatever the caller's traps.
+// The result as the caller gets it, every NaN the one quiet NaN
+// (canonical_nan.h). A NaN in w or wbar stays NaN to the end of the run, so
+// the output is the only place to make them agree.
 void copyWithCanonicalNaNs(const double* from, size_t m, double* to) {
-    constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
-    constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000ull;
-    for (size_t k = 0; k < m; ++k) {
-        uint64_t bits;
-        std::memcpy(&bits, from + k, sizeof bits);
-        if ((bits & kMagnitude) > kInfinity) bits = kCanonicalNaN;
-        std::memcpy(to + k, &bits, sizeof bits);
-    }
+    for (size_t k = 0; k < m; ++k) writeCanonical(from[k], to + k);
 }
 
 // One path for the whole run.
@@ -81,9 +69,7 @@ void iterate(Paths& paths, const double* X, const double* y, double lambda, doub
              int32_t M, int32_t N, const int32_t* order, bool bias, const Checkpoints& at) {
     const size_t m = (M > 0 ? static_cast<size_t>(M) : 0) + (bias ? 1 : 0);
     const int32_t T = at.last();
-    int32_t c = 0;
-    for (; c < at.size && at.counts[c] < 1; ++c)  // no iterate to average: zeros
-        std::fill(at.out + c * m, at.out + (c + 1) * m, 0.0);
+    int32_t c = zeroCheckpointsBeforeAnyIteration(at.counts, at.size, m, &at.out, 1);
     if (T < 1) return;  // without working vectors
     const IeeeDefaultModes ieeeModes;
     AlignedWeights w(m);     // current weights w_t
@@ -123,9 +109,7 @@ void iterateStaged(VectorPath path, const float* X, const double* y, double lamb
                    const Checkpoints& at) {
     const size_t m = (M > 0 ? static_cast<size_t>(M) : 0) + (bias ? 1 : 0);
     const int32_t T = at.last();
-    int32_t c = 0;
-    for (; c < at.size && at.counts[c] < 1; ++c)
-        std::fill(at.out + c * m, at.out + (c + 1) * m, 0.0);
+    int32_t c = zeroCheckpointsBeforeAnyIteration(at.counts, at.size, m, &at.out, 1);
     if (T < 1) return;
     const IeeeDefaultModes ieeeModes;
     AlignedWeights w(m);

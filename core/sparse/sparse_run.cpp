@@ -7,7 +7,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/canonical_nan.h"
+#include "platform/lanes.h"
 #include "platform/prefetch.h"
+#include "run/checkpoints.h"
+#include "run/schedule.h"
 #include "platform/zeroed_block.h"
 
 namespace pellumar {
@@ -50,28 +54,6 @@ void writeOutSums(GroupState& s, NewWeight newWeight) {
 void foldScale(GroupState& s) {
     const double a = s.a;
     writeOutSums(s, [a](double v) { return a * v; });
-}
-
-constexpr uint64_t kMagnitude = 0x7FFFFFFFFFFFFFFFull, kInfinity = 0x7FF0000000000000ull;
-
-// Whether value is neither infinite nor NaN, read from its bits: no
-// floating-point operation, nothing raised.
-inline bool isFinite(double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return (bits & kMagnitude) < kInfinity;
-}
-
-// value into *out, a NaN as the one quiet NaN; true when value is infinite
-// or NaN.
-inline bool writeCanonical(double value, double* out) {
-    constexpr uint64_t kCanonicalNaN = 0x7FF8000000000000ull;
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const uint64_t magnitude = bits & kMagnitude;
-    if (magnitude > kInfinity) bits = kCanonicalNaN;
-    std::memcpy(out, &bits, sizeof bits);
-    return magnitude >= kInfinity;
 }
 
 // Every lane's average (U + B*v) / tD, lane c's from outs[c] + offset on,
@@ -122,23 +104,16 @@ inline void prefetchSample(const Index* rows, const double* values, const Index*
     for (size_t j = first; j < end; j += 8) prefetchLine(values + j);
 }
 
-// Two lanes' numbers side by side, for the dot products. With GCC's vector
-// extensions (GCC and clang) a vector of two doubles, which every 64-bit x86
-// (SSE2) and ARM (Advanced SIMD) processor holds in one register; elsewhere
-// two doubles in a struct. Every lane performs the scalar IEEE operation,
-// so the bits are the same either way.
-#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY)
-// The pairs never cross a function boundary that isn't inlined, so the note
-// that their passing convention depends on AVX does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef double Pair __attribute__((vector_size(16)));
-inline Pair splat(double a) { return Pair{a, a}; }
-inline Pair load(const double* p) {
-    Pair q;
-    std::memcpy(&q, p, sizeof q);
-    return q;
-}
-inline void store(double* p, Pair q) { std::memcpy(p, &q, sizeof q); }
+// Two lanes' numbers side by side, for the dot products: the vector of two
+// doubles of lanes.h, which every 64-bit x86 (SSE2) and ARM (Advanced SIMD)
+// processor holds in one register; without vector extensions two doubles in
+// a struct. Every lane performs the scalar IEEE operation, so the bits are
+// the same either way.
+#if defined(PELLUMAR_LANES)
+typedef Lanes<2>::V Pair;
+inline Pair splat(double a) { return Lanes<2>::splat(a); }
+inline Pair load(const double* p) { return Lanes<2>::load(p); }
+inline void store(double* p, Pair q) { Lanes<2>::store(p, q); }
 #else
 struct Pair {
     double l[2];
@@ -226,8 +201,8 @@ void runLanes(const SparseColumns& X, const double* const* labels, double lambda
             }
         }
         const double tD = static_cast<double>(t);
-        const double step = eta0 / std::sqrt(tD);
-        const double decay = 1.0 - step * lambda;
+        const Schedule schedule = scheduleAt(eta0, lambda, tD);
+        const double step = schedule.step, decay = schedule.decay;
         double y[L] = {}, dot[L] = {};
         for (int c = 0; c < L; ++c) y[c] = labels[c][f];
         for (size_t j = first; j < end; ++j)
@@ -389,8 +364,8 @@ void runGuarded(const SparseColumns& X, const double* labels, double lambda, dou
         const size_t first = static_cast<size_t>(starts[f]);
         const size_t end = static_cast<size_t>(starts[f + 1]);
         const double tD = static_cast<double>(t);
-        const double step = eta0 / std::sqrt(tD);
-        const double decay = 1.0 - step * lambda;
+        const Schedule schedule = scheduleAt(eta0, lambda, tD);
+        const double step = schedule.step, decay = schedule.decay;
         const double y = labels[f];
         double dot = 0.0;
         for (size_t j = first; j < end; ++j)
@@ -474,9 +449,7 @@ void run(const SparseColumns& X, const double* const* labels, double lambda, dou
          int32_t M, int32_t N, const int32_t* order, bool bias, const int32_t* counts,
          int32_t countSize, double* const* outs) {
     const size_t m = static_cast<size_t>(M) + (bias ? 1 : 0);
-    int32_t c0 = 0;
-    for (; c0 < countSize && counts[c0] < 1; ++c0)
-        for (int c = 0; c < L; ++c) std::fill(outs[c] + c0 * m, outs[c] + (c0 + 1) * m, 0.0);
+    const int32_t c0 = zeroCheckpointsBeforeAnyIteration(counts, countSize, m, outs, L);
     if (c0 == countSize) return;
     bool nonFinite[L] = {};
     runLanes<Index, L>(X, labels, lambda, eta0, M, N, order, bias, counts, countSize, c0, outs,
