@@ -35,13 +35,22 @@ void trainingOrder(const DataMatrix& data, const Training& training, int32_t* or
         order[p] = training.samples ? training.samples[positions[p]] : positions[p];
 }
 
-void runOneTraining(const DataMatrix& data, const Training& training) {
+namespace {
+// The training's number of samples; throws std::invalid_argument when it asks
+// for iterations on none.
+int32_t samplesToVisit(const DataMatrix& data, const Training& training) {
     const int32_t n = training.samples ? training.sampleCount : data.N;
     const int32_t T = training.checkpointCount > 0
                           ? training.checkpoints[training.checkpointCount - 1] : 0;
     if (n < 1 && T >= 1)
         throw std::invalid_argument("a training asks for " + std::to_string(T) +
                                     " iterations on no samples");
+    return n;
+}
+}  // namespace
+
+void runOneTraining(const DataMatrix& data, const Training& training) {
+    const int32_t n = samplesToVisit(data, training);
     std::vector<int32_t> order(n > 0 ? static_cast<size_t>(n) : 0);
     trainingOrder(data, training, order.data());
     // Every training computes in the IEEE default modes, on whatever thread
@@ -77,11 +86,7 @@ bool alike(const Training& a, const Training& b) {
 // A group of two or more alike trainings on sparse data, run as one.
 void runGroup(const DataMatrix& data, const Training* group, size_t count) {
     const Training& first = group[0];
-    const int32_t n = first.samples ? first.sampleCount : data.N;
-    const int32_t T = first.checkpointCount > 0 ? first.checkpoints[first.checkpointCount - 1] : 0;
-    if (n < 1 && T >= 1)
-        throw std::invalid_argument("a training asks for " + std::to_string(T) +
-                                    " iterations on no samples");
+    const int32_t n = samplesToVisit(data, first);
     std::vector<int32_t> order(n > 0 ? static_cast<size_t>(n) : 0);
     trainingOrder(data, first, order.data());
     std::vector<const double*> labels(count);
@@ -158,8 +163,8 @@ void work(void* context) {
 }  // namespace
 
 namespace {
-// A rough time of a work item on one core, in nanoseconds as measured on
-// this project's machine (AMD EPYC, Zen 5): per
+// A rough time of a work item on one core, in nanoseconds (the figures
+// come from one machine; doc/PERFORMANCE.md, "Threads"): per
 // iteration, a fixed part and a part per feature (dense) or per non-zero
 // read and classifier trained (sparse; its classifiers share the read), and
 // the weights set up and written out at each checkpoint. It decides only how

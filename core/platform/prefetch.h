@@ -6,9 +6,9 @@
 
 namespace pellumar {
 
-// A hint to bring the line holding p into every cache level. Into the first
-// level, not only the second: measured on AMD Zen 5, the whole run is 6-16%
-// faster so. Always inlined: a compiler that kept it as a function of its
+// A hint to bring the line holding p into every cache level, the first
+// included: the run measured faster so (doc/PERFORMANCE.md, "Measurements
+// behind the code"). Always inlined: a compiler that kept it as a function of its
 // own could judge it free of effects and drop the call, and with it the
 // prefetch.
 #if defined(__GNUC__)
@@ -34,8 +34,8 @@ inline void prefetchColumnFrom(const double* column, int64_t from, int64_t M) {
 // stay in the second-level cache with the weights), between 2 and 16
 // samples. With few features an iteration takes a few nanoseconds and a
 // column a line or two, so 16 samples ahead is too near: 1024/M samples, up
-// to 128, from 64 features down (measured on a 32 MB matrix at M = 4: 11.2
-// ns per iteration at 16 ahead, 9.1 at 128).
+// to 128, from 64 features down (doc/PERFORMANCE.md, "Measurements behind the
+// code").
 inline int32_t samplesAhead(int64_t M) {
     const int64_t m = M > 0 ? M : 1;
     if (m <= 64) return static_cast<int32_t>(1024 / m > 128 ? 128 : 1024 / m);

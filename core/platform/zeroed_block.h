@@ -10,8 +10,8 @@ namespace pellumar {
 // count zeroed doubles starting on a 64-byte line. A block of several
 // megabytes starts on a 2 MiB boundary and, on Linux, asks for transparent
 // huge pages: a sparse run reads its weights at random, and with 4 KiB pages
-// most of those reads also miss the address-translation cache (measured on
-// the text example, ten classifiers ran 1.4x faster on huge pages). Throws
+// most of those reads also miss the address-translation cache
+// (doc/PERFORMANCE.md, "Measurements behind the code"). Throws
 // std::bad_alloc when the memory cannot be had.
 class ZeroedBlock {
 public:

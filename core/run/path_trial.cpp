@@ -10,15 +10,14 @@ namespace {
 // columns read), takes about a millisecond.
 constexpr int64_t kBlocksForTrial = 16;
 // The first two blocks run on A untimed: a run on freshly written data is
-// up to twice as slow over its first block or two (measured at 100 features:
-// 2.0-2.8 ms, then 1.2-1.7), which would count against A. Then A runs blocks
+// slower over its first block or two, which would count against A. Then A runs blocks
 // 2 and 5, candidate B blocks 3 and 4.
 constexpr int kUntimedBlocks = 2, kTrialBlocks = 6;
 constexpr int kCandidateOfBlock[kTrialBlocks] = {0, 0, 0, 1, 1, 0};
 // B, the narrower path, is kept only when it took less than 15/16 of A's
-// time. Where B wins it wins by 20-30% (long columns streamed from a large
-// matrix); where A wins, by about 10%, and on a loaded machine a 1 ms block
-// can lose that much to noise.
+// time: margins either way were a few tens of percent at most, and on a
+// loaded machine a 1 ms block can lose a tenth to noise (doc/PERFORMANCE.md,
+// "Measurements behind the code").
 constexpr double kNarrowerShare = 15.0 / 16.0;
 }  // namespace
 
@@ -30,10 +29,9 @@ PathTrial::PathTrial(int32_t T, int64_t M, int64_t blockElementIterations) {
     current_ = candidates_[0];
     const int64_t block = blockElementIterations / (M > 0 ? M : 1);
     block_ = static_cast<int32_t>(block > 0 ? block : 1);
-    // Columns short enough for the widest path's registers: there it is the
-    // fastest, in cache and out (measured on AMD Zen 5 from 1 to 64 features:
-    // AVX-512 ahead of AVX2 or level with it), and such runs are often too
-    // short for a trial anyway.
+    // Columns short enough for the widest path's registers: there it was the
+    // fastest, in cache and out, and such runs are often too short for a
+    // trial anyway.
     const bool inRegisters = M <= registerFeatures(candidates_[0]);
     if (candidates_[1] != candidates_[0] && !inRegisters && T / kBlocksForTrial >= block_) {
         settled_ = false;

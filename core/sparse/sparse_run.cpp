@@ -94,8 +94,8 @@ struct Ahead {
 // document's non-zeros span many lines, and each sample starts a stream of
 // its own that the processor's own prefetcher is slow to pick up. Steps
 // from an element in mid-line can leave out the last line; fetching that one
-// too (or exactly every line the sample touches) measured 1.7x slower on the
-// text example, one classifier or ten.
+// too (or exactly every line the sample touches) was slower (doc/PERFORMANCE.md,
+// "Measurements behind the code").
 template <class Index>
 inline void prefetchSample(const Index* rows, const double* values, const Index* starts, int32_t f) {
     const size_t first = static_cast<size_t>(starts[f]), end = static_cast<size_t>(starts[f + 1]);
@@ -128,7 +128,7 @@ inline void store(double* p, Pair q) { std::memcpy(p, q.l, sizeof q.l); }
 // Loops over the lanes written out in full even at -O2 (mex's own level, for
 // a build outside make_pellumar, which builds at -O3), so that the lanes'
 // sums stay in registers: left as a loop at -O2, they made a round trip
-// through memory for every non-zero (1.9x as slow as -O3; 1.6x with this).
+// through memory for every non-zero.
 #if defined(__clang__) || (defined(__GNUC__) && __GNUC__ >= 8)
 #define PELLUMAR_UNROLL_LANES _Pragma("GCC unroll 16")
 #else
@@ -190,7 +190,7 @@ void runLanes(const SparseColumns& X, const double* const* labels, double lambda
             // The labels and the weights and sums of a sample a few
             // iterations ahead: several classifiers' weights no longer stay
             // in the caches. (One classifier's mostly do, and fetching them
-            // ahead measured slower.)
+            // ahead was slower.)
             const int32_t g = order[ahead.weights];
             for (int c = 0; c < L; ++c) prefetchLine(labels[c] + g);
             const size_t gEnd = static_cast<size_t>(starts[g + 1]);
