@@ -139,35 +139,20 @@ end
 
 function opts = readOptions(args)
   % The name-value pairs after FOLDER, checked; peers defaults to a file in out.
-  opts = struct('train', Inf, 'test', Inf, 'out', pwd, 'peers', '');
-  if mod(numel(args), 2) ~= 0
-    error('fashionDemo:options', ['options come as name-value pairs, and %d argument(s) ' ...
-          'follow the folder'], numel(args));
-  end
-  for i = 1:2:numel(args)
-    name = args{i};
-    value = args{i + 1};
-    if ~ischar(name)
-      error('fashionDemo:option', 'argument %d after the folder must be an option name', i);
-    elseif ~isfield(opts, name)
-      error('fashionDemo:option', 'unknown option ''%s'' (the options: train, test, out, peers)', ...
-            name);
-    end
-    if any(strcmp(name, {'train', 'test'}))
-      ok = isnumeric(value) && isscalar(value) && isreal(value) && value >= 1 && ...
-           value == floor(value);
-    else
-      ok = ischar(value);
-    end
-    if ~ok
-      error('fashionDemo:badOption', ['''%s'' must be followed by a whole number of images ' ...
-            '(1 or more, Inf for all) for train and test, or a character vector for out and ' ...
-            'peers'], name);
-    end
-    opts.(name) = value;
-  end
+  opts = demo_options(args, struct('train', Inf, 'test', Inf, 'out', pwd, 'peers', ''), ...
+                      'fashionDemo', @checkOption, ['a whole number of images (1 or more, Inf ' ...
+                      'for all) for train and test, or a character vector for out and peers']);
   if isempty(opts.peers)
     opts.peers = fullfile(opts.out, 'fashion_peers.txt');
+  end
+end
+
+function [ok, value] = checkOption(name, value)
+  if any(strcmp(name, {'train', 'test'}))
+    ok = isnumeric(value) && isscalar(value) && isreal(value) && value >= 1 && ...
+         value == floor(value);
+  else
+    ok = ischar(value);
   end
 end
 

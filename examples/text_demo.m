@@ -194,41 +194,28 @@ end
 
 function opts = readOptions(args)
   % The name-value pairs after FOLDER, checked; peers defaults to a file in out.
-  opts = struct('out', pwd, 'peers', '', 'lambda', [1e-6 1e-5 1e-4], 'eta0', [16 32 64], ...
-                'passes', [5 20], 'folds', 3);
-  if mod(numel(args), 2) ~= 0
-    error('textDemo:options', ['options come as name-value pairs, and %d argument(s) ' ...
-          'follow the folder'], numel(args));
-  end
-  for i = 1:2:numel(args)
-    name = args{i};
-    value = args{i + 1};
-    if ~ischar(name)
-      error('textDemo:option', 'argument %d after the folder must be an option name', i);
-    elseif ~isfield(opts, name)
-      error('textDemo:option', ['unknown option ''%s'' (the options: out, peers, lambda, eta0, ' ...
-            'passes, folds)'], name);
-    end
-    if any(strcmp(name, {'out', 'peers'}))
-      ok = ischar(value);
-    else
-      % The grid's values themselves are pellumar_search's to check.
-      ok = isnumeric(value) && isreal(value) && ~isempty(value);
-      if strcmp(name, 'folds')
-        ok = ok && isscalar(value) && value >= 2 && value == floor(value);
-      end
-    end
-    if ~ok
-      error('textDemo:badOption', ['''%s'' must be followed by a character vector for out and ' ...
-            'peers, numbers for lambda, eta0 and passes, or a whole number >= 2 for folds'], name);
-    end
-    if ~ischar(value)
-      value = double(value);
-    end
-    opts.(name) = value;
-  end
+  defaults = struct('out', pwd, 'peers', '', 'lambda', [1e-6 1e-5 1e-4], 'eta0', [16 32 64], ...
+                    'passes', [5 20], 'folds', 3);
+  opts = demo_options(args, defaults, 'textDemo', @checkOption, ['a character vector for out ' ...
+                      'and peers, numbers for lambda, eta0 and passes, or a whole number >= 2 ' ...
+                      'for folds']);
   if isempty(opts.peers)
     opts.peers = fullfile(opts.out, 'text_peers.txt');
+  end
+end
+
+function [ok, value] = checkOption(name, value)
+  if any(strcmp(name, {'out', 'peers'}))
+    ok = ischar(value);
+  else
+    % The grid's values themselves are pellumar_search's to check.
+    ok = isnumeric(value) && isreal(value) && ~isempty(value);
+    if strcmp(name, 'folds')
+      ok = ok && isscalar(value) && value >= 2 && value == floor(value);
+    end
+    if ok
+      value = double(value);
+    end
   end
 end
 
