@@ -5,12 +5,13 @@ pellumar_read_libsvm (bench/read_libsvm_bench.m) on the same file, each read
 in a fresh process, the two alternating for --rounds rounds in one sitting.
 Prints every read, then the best time of each (wall clock and processor),
 the ratio Octave / scikit-learn, and each one's peak memory per non-zero."""
-import argparse
 import os
 import re
 import shlex
 import subprocess
 import sys
+
+import sitting
 
 LINE = re.compile(r"([\d.]+) s \(processor ([\d.]+) s\), (\d+) non-zeros, peak \+(\d+) MB "
                   r"\(([\d.]+) bytes per non-zero, ([-\d.]+) above the result\)")
@@ -29,14 +30,7 @@ def run(command):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--data", required=True)
-    parser.add_argument("--octave", required=True, help="the Octave command, e.g. 'octave-cli --quiet'")
-    parser.add_argument("--rounds", type=int, default=3)
-    args = parser.parse_args()
-    here = os.path.dirname(os.path.abspath(__file__))
-    toolbox = os.path.join(os.path.dirname(here), "toolbox")
-    data = os.path.abspath(args.data)
+    args, here, toolbox, data = sitting.arguments("the LIBSVM file")
     python = [sys.executable, os.path.join(here, "read_libsvm_sklearn.py"), data]
     octave = shlex.split(args.octave) + [
         "--eval", "addpath('%s'); FILE = '%s'; run('%s')" % (toolbox, data, os.path.join(here, "read_libsvm_bench.m"))]

@@ -7,12 +7,13 @@ then pellumar_search (bench/search_bench.m) with its default grid on one
 thread and on its default threads, and with 'Passes' 20 alone on one thread.
 Prints every run, then the best time of each, the ratios, and each one's
 peak resident memory above the loaded data."""
-import argparse
 import os
 import re
 import shlex
 import subprocess
 import sys
+
+import sitting
 
 LINE = re.compile(r"^(scikit-learn|pellumar_search) ([\d.]+) s \(processor ([\d.]+) s\), peak \+(\d+) MB")
 
@@ -27,15 +28,8 @@ def run(command):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--data", required=True, help="the .mat file (made when missing)")
-    parser.add_argument("--octave", required=True, help="the Octave command, e.g. 'octave-cli --quiet'")
-    parser.add_argument("--module", required=True, help="the folder of the built module")
-    parser.add_argument("--rounds", type=int, default=3)
-    args = parser.parse_args()
-    here = os.path.dirname(os.path.abspath(__file__))
-    toolbox = os.path.join(os.path.dirname(here), "toolbox")
-    data = os.path.abspath(args.data)
+    args, here, toolbox, data = sitting.arguments("the .mat file (made when missing)",
+                                                  ("--module", "the folder of the built module"))
     if not os.path.exists(data):
         subprocess.run([sys.executable, os.path.join(here, "search_data.py"), data], check=True)
 
