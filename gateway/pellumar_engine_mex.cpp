@@ -26,7 +26,7 @@
 //     the scores of the classifiers in W's columns `columns` (1-based) on
 //     X's samples `samples` (1-based; empty: all of them), K x n for K
 //     columns and n samples, read from W and X in place (scoreSamples(),
-//     core/scoring.h: the same bits on every host). W has M + bias rows.
+//     core/engine/scoring.h: the same bits on every host). W has M + bias rows.
 //
 // Every input is checked before any thread starts, and every size product
 // before it is formed. The worker threads never call the host: they read
