@@ -3,42 +3,17 @@
 #include "run/fused_pass.h"
 
 #include <cmath>
-#include <cstring>
 #include <iterator>
 
 #include "run/dot_in_order.h"
 #include "platform/lanes.h"
 #include "run/margin_decision.h"
 #include "platform/prefetch.h"
-#include "run/register_run.h"
-
-#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
-#include <immintrin.h>
-#elif defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__aarch64__)
-#include <arm_neon.h>
-#endif
-
-#ifndef PELLUMAR_BIAS_KERNELS
-#define PELLUMAR_BIAS_KERNELS 0
-#endif
+#include "run/register_kernels.h"
+#include "run/schedule.h"
 
 namespace pellumar {
-
-// The register kernels for runs with the bias feature (register_run.h),
-// compiled in fused_pass_bias.cpp.
-bool registersPortableBias(RunState& r, int32_t tFirst, int32_t tLast);
-#if defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__x86_64__)
-bool registersSse2Bias(RunState& r, int32_t tFirst, int32_t tLast);
-__attribute__((target("avx2"))) bool registersAvx2Bias(RunState& r, int32_t tFirst,
-                                                        int32_t tLast);
-__attribute__((target("avx512f,avx512vl"))) bool registersAvx512Bias(RunState& r, int32_t tFirst,
-                                                                    int32_t tLast);
-#elif defined(__GNUC__) && !defined(PELLUMAR_PORTABLE_ONLY) && defined(__aarch64__)
-bool registersNeonBias(RunState& r, int32_t tFirst, int32_t tLast);
-#endif
-
 namespace {
-
 
 // The per-iteration numbers the pass applies to every feature k:
 //   g       = below ? -(y*x[k]) : +0.0
@@ -224,8 +199,9 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
         StepNumbers s;
         s.y = yf;
         s.tD = static_cast<double>(t);
-        s.step = r.eta0 / std::sqrt(s.tD);
-        s.decay = 1.0 - s.step * r.lambda;
+        const Schedule at = scheduleAt(r.eta0, r.lambda, s.tD);
+        s.step = at.step;
+        s.decay = at.decay;
         s.previous = static_cast<double>(t - 1);
         s.below = side == MarginSide::Below;
 
@@ -266,190 +242,43 @@ ALWAYS_INLINE void iterate(RunState& r, int32_t tFirst, int32_t tLast) {
     }
 }
 
-// The step numbers of register_run.h's blocks, filled with each path's
-// square root: a vector of them per instruction where the path has one.
-struct ScalarSteps {
-    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
-        for (int i = 0; i < count; ++i) {
-            // t and t - 1 are below 2^31: exact in a double.
-            const double tD = static_cast<double>(int64_t{tFirst} + i);
-            const double step = eta0 / std::sqrt(tD);
-            b.tD[i] = tD;
-            b.step[i] = step;
-            b.decay[i] = 1.0 - step * lambda;
-            b.previous[i] = tD - 1.0;
-        }
-    }
-};
-
-#if defined(PELLUMAR_LANES)
-// The same in W lanes, SQRT(v) being the instruction's correctly rounded
-// square root of the vector v. A macro, not a template: each path's fill
-// must be compiled for that path's target as a whole, and a template can't
-// carry a target. kStepBlock is a multiple of W, so whole vectors fit.
-// It calls no function of another target with vectors (clang refuses such
-// calls): a vector plus a scalar broadcasts the scalar, memcpy stores.
-#define PELLUMAR_FILL_STEPS(W, SQRT)                                                   \
-    do {                                                                           \
-        typedef VectorOf<W>::V V;                                                  \
-        const V zeros = {};                                                        \
-        const V ones = zeros + 1.0, eta0s = zeros + eta0, lambdas = zeros + lambda; \
-        V tD;                                                                      \
-        for (int j = 0; j < W; ++j) tD[j] = static_cast<double>(int64_t{tFirst} + j); \
-        for (int i = 0; i < count; i += W, tD += static_cast<double>(W)) {         \
-            const V step = eta0s / SQRT(tD);                                       \
-            const V decay = ones - step * lambdas, previous = tD - ones;           \
-            std::memcpy(b.tD + i, &tD, sizeof tD);                                 \
-            std::memcpy(b.step + i, &step, sizeof step);                           \
-            std::memcpy(b.decay + i, &decay, sizeof decay);                        \
-            std::memcpy(b.previous + i, &previous, sizeof previous);               \
-        }                                                                          \
-    } while (false)
-#endif
-
-// How each path runs in registers (register_run.h): up to how many features
-// the margins come from the in-order sum, and up to how many the weights
-// stay in registers at all. Measured (doc/PERFORMANCE.md).
-constexpr RegisterLimits kPortableLimits = {8, 8};
-
-// Each path's register kernels sit in a function of their own (NOINLINE),
-// so that the general loop beside them compiles exactly as it did alone.
-#if defined(__GNUC__)
-#define NOINLINE __attribute__((noinline))
-#else
-#define NOINLINE
-#endif
-
-#if PELLUMAR_BIAS_KERNELS
-}  // namespace
-// The kernels with the bias feature, compiled in fused_pass_bias.cpp (this
-// file again, with PELLUMAR_BIAS_KERNELS set) so that the two halves of the
-// register kernels compile side by side.
-bool registersPortableBias(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegistersWith<1, 1, true, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
-}
-namespace {
-#else
-NOINLINE bool registersPortable(RunState& r, int32_t tFirst, int32_t tLast) {
-    return r.bias ? registersPortableBias(r, tFirst, tLast)
-                  : runInRegistersWith<1, 1, false, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
-}
+// Each path's loop: its register kernels (register_kernels.h) when the run
+// has few enough features, the general loop otherwise. The kernels compile
+// in files of their own, so that the general loop here compiles as it would
+// alone.
 void iteratePortable(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!registersPortable(r, tFirst, tLast)) iterate<PortablePass>(r, tFirst, tLast);
+    const bool done = r.bias ? RegisterKernels<true>::portable(r, tFirst, tLast)
+                             : RegisterKernels<false>::portable(r, tFirst, tLast);
+    if (!done) iterate<PortablePass>(r, tFirst, tLast);
 }
-#endif
 
-#if defined(PELLUMAR_LANES) && defined(__x86_64__)
-#define PELLUMAR_X86_LANES 1
-constexpr RegisterLimits kSse2Limits = {16, 16}, kAvx2Limits = {32, 32}, kAvx512Limits = {32, 64};
-
-struct Sse2Steps {
-    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
-#define PELLUMAR_SQRT2(v) reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)))
-        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT2);
-    }
-};
-#if PELLUMAR_BIAS_KERNELS
-}  // namespace
-bool registersSse2Bias(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegistersWith<2, 2, true, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
-}
-namespace {
-#else
-NOINLINE bool registersSse2(RunState& r, int32_t tFirst, int32_t tLast) {
-    return r.bias ? registersSse2Bias(r, tFirst, tLast)
-                  : runInRegistersWith<2, 2, false, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
-}
+#if defined(PELLUMAR_X86_LANES)
 void iterateSse2(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!registersSse2(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
+    const bool done = r.bias ? RegisterKernels<true>::sse2(r, tFirst, tLast)
+                             : RegisterKernels<false>::sse2(r, tFirst, tLast);
+    if (!done) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
-#endif
 
-struct Avx2Steps {
-    __attribute__((target("avx2"))) static void fill(StepBlock& b, int32_t tFirst, int count,
-                                                     double eta0, double lambda) {
-#define PELLUMAR_SQRT4(v) reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)))
-        PELLUMAR_FILL_STEPS(4, PELLUMAR_SQRT4);
-    }
-};
-#if PELLUMAR_BIAS_KERNELS
-}  // namespace
-__attribute__((target("avx2"))) bool registersAvx2Bias(RunState& r, int32_t tFirst,
-                                                        int32_t tLast) {
-    return runInRegistersWith<4, 4, true, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
-}
-namespace {
-#else
-__attribute__((target("avx2"))) NOINLINE bool registersAvx2(RunState& r, int32_t tFirst,
-                                                              int32_t tLast) {
-    return r.bias ? registersAvx2Bias(r, tFirst, tLast)
-                  : runInRegistersWith<4, 4, false, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
-}
 __attribute__((target("avx2"))) void iterateAvx2(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!registersAvx2(r, tFirst, tLast)) iterate<VectorPass<4>>(r, tFirst, tLast);
+    const bool done = r.bias ? RegisterKernels<true>::avx2(r, tFirst, tLast)
+                             : RegisterKernels<false>::avx2(r, tFirst, tLast);
+    if (!done) iterate<VectorPass<4>>(r, tFirst, tLast);
 }
-#endif
 
-// AVX-512 with its 256-bit forms too (AVX512VL): four lanes in any of 32
-// registers, which hold a short column's weights and average where AVX2's 16
-// would spill them.
-struct Avx512Steps {
-    __attribute__((target("avx512f,avx512vl"))) static void fill(StepBlock& b, int32_t tFirst,
-                                                                 int count, double eta0,
-                                                                 double lambda) {
-#define PELLUMAR_SQRT8(v) \
-    reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)))
-        PELLUMAR_FILL_STEPS(8, PELLUMAR_SQRT8);
-    }
-};
-#if PELLUMAR_BIAS_KERNELS
-}  // namespace
-__attribute__((target("avx512f,avx512vl"))) bool registersAvx512Bias(RunState& r, int32_t tFirst,
-                                                                    int32_t tLast) {
-    return runInRegistersWith<4, 8, true, Avx512Steps>(r, tFirst, tLast, kAvx512Limits);
-}
-namespace {
-#else
-__attribute__((target("avx512f,avx512vl"))) NOINLINE bool registersAvx512(RunState& r,
-                                                                          int32_t tFirst,
-                                                                          int32_t tLast) {
-    return r.bias ? registersAvx512Bias(r, tFirst, tLast)
-                  : runInRegistersWith<4, 8, false, Avx512Steps>(r, tFirst, tLast,
-                                                                 kAvx512Limits);
-}
 __attribute__((target("avx512f"))) void iterateAvx512(RunState& r, int32_t tFirst,
                                                       int32_t tLast) {
-    if (!registersAvx512(r, tFirst, tLast)) iterate<VectorPass<8>>(r, tFirst, tLast);
+    const bool done = r.bias ? RegisterKernels<true>::avx512(r, tFirst, tLast)
+                             : RegisterKernels<false>::avx512(r, tFirst, tLast);
+    if (!done) iterate<VectorPass<8>>(r, tFirst, tLast);
 }
-#endif
-#elif defined(PELLUMAR_LANES)
-#define PELLUMAR_ARM_LANES 1
-constexpr RegisterLimits kNeonLimits = {16, 16};
-
-struct NeonSteps {
-    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
-#define PELLUMAR_SQRT_NEON(v) reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)))
-        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT_NEON);
-    }
-};
-#if PELLUMAR_BIAS_KERNELS
-}  // namespace
-bool registersNeonBias(RunState& r, int32_t tFirst, int32_t tLast) {
-    return runInRegistersWith<2, 2, true, NeonSteps>(r, tFirst, tLast, kNeonLimits);
-}
-namespace {
-#else
-NOINLINE bool registersNeon(RunState& r, int32_t tFirst, int32_t tLast) {
-    return r.bias ? registersNeonBias(r, tFirst, tLast)
-                  : runInRegistersWith<2, 2, false, NeonSteps>(r, tFirst, tLast, kNeonLimits);
-}
+#elif defined(PELLUMAR_ARM_LANES)
 void iterateNeon(RunState& r, int32_t tFirst, int32_t tLast) {
-    if (!registersNeon(r, tFirst, tLast)) iterate<VectorPass<2>>(r, tFirst, tLast);
+    const bool done = r.bias ? RegisterKernels<true>::neon(r, tFirst, tLast)
+                             : RegisterKernels<false>::neon(r, tFirst, tLast);
+    if (!done) iterate<VectorPass<2>>(r, tFirst, tLast);
 }
 #endif
-#endif
 
-#if !PELLUMAR_BIAS_KERNELS
 // The paths of this build, narrowest first.
 constexpr VectorPath kBuilt[] = {
     VectorPath::Portable,
@@ -459,10 +288,7 @@ constexpr VectorPath kBuilt[] = {
     VectorPath::Neon,
 #endif
 };
-#endif  // !PELLUMAR_BIAS_KERNELS
 }  // namespace
-
-#if !PELLUMAR_BIAS_KERNELS
 
 VectorPaths vectorPathsBuilt() { return VectorPaths{std::begin(kBuilt), std::end(kBuilt)}; }
 
@@ -531,7 +357,5 @@ void runIterations(VectorPath path, RunState& run, int32_t tFirst, int32_t tLast
         default: return iteratePortable(run, tFirst, tLast);
     }
 }
-
-#endif  // !PELLUMAR_BIAS_KERNELS
 
 }  // namespace pellumar

@@ -1,17 +1,28 @@
 // The iterations of a run with few features, the weights and their average
-// held in vector registers from the first iteration to the last. Included by
-// fused_pass.cpp, which compiles it for each instruction set.
+// held in vector registers from the first iteration to the last: the
+// definitions of register_kernels.h's kernels, for each instruction set.
+// Included by register_kernels.cpp and register_kernels_bias.cpp, which
+// compile them without and with the bias feature.
 #ifndef PELLUMAR_REGISTER_RUN_H
 #define PELLUMAR_REGISTER_RUN_H
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/exact_arithmetic.h"
 #include "run/fused_pass.h"
 #include "platform/lanes.h"
 #include "run/margin_decision.h"
 #include "platform/prefetch.h"
+#include "run/register_kernels.h"
+#include "run/schedule.h"
+
+#if defined(PELLUMAR_X86_LANES)
+#include <immintrin.h>
+#elif defined(PELLUMAR_ARM_LANES)
+#include <arm_neon.h>
+#endif
 
 namespace pellumar {
 namespace {
@@ -60,8 +71,8 @@ struct Unrolled<0> {
 // each rounded as the general loop rounds it. Out of the iterations, and a
 // vector at a time, the square roots and divisions no longer compete with
 // the average's divisions for the divider. Each path fills them with its own
-// square root instruction (fused_pass.cpp): Steps::fill(block, tFirst, count,
-// eta0, lambda).
+// square root instruction (the Steps below): Steps::fill(block, tFirst,
+// count, eta0, lambda).
 constexpr int kStepBlock = 64;
 struct StepBlock {
     double tD[kStepBlock], step[kStepBlock], decay[kStepBlock], previous[kStepBlock];
@@ -247,15 +258,10 @@ ALWAYS_INLINE bool vectorsOf(int64_t NV, RunState& r, int32_t tFirst, int32_t tL
     }
 }
 
-// How a path runs in registers: margins from the in-order sum up to
-// inOrderFeatures features, in vectors of InOrderW lanes; the certified
-// test above that, in vectors of CertifiedW lanes, up to registerFeatures.
-struct RegisterLimits {
-    int64_t inOrderFeatures, registerFeatures;
-};
-
 // Runs iterations tFirst .. tLast in registers and returns true, or returns
-// false, having run nothing, when M is beyond the limits.
+// false, having run nothing, when M is beyond the limits: margins from the
+// in-order sum up to limits.inOrderFeatures, in vectors of InOrderW lanes;
+// the certified test above that, in vectors of CertifiedW lanes.
 template <int InOrderW, int CertifiedW, bool Bias, class Steps>
 ALWAYS_INLINE bool runInRegistersWith(RunState& r, int32_t tFirst, int32_t tLast,
                                       RegisterLimits limits) {
@@ -279,8 +285,117 @@ ALWAYS_INLINE bool runInRegistersWith(RunState& r, int32_t tFirst, int32_t tLast
                                                      tFirst, tLast);
 }
 
+// The step numbers of a block, filled with each path's square root: a
+// vector of them per instruction where the path has one.
+struct ScalarSteps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+        for (int i = 0; i < count; ++i) {
+            // t and t - 1 are below 2^31: exact in a double.
+            const double tD = static_cast<double>(int64_t{tFirst} + i);
+            const Schedule at = scheduleAt(eta0, lambda, tD);
+            b.tD[i] = tD;
+            b.step[i] = at.step;
+            b.decay[i] = at.decay;
+            b.previous[i] = tD - 1.0;
+        }
+    }
+};
+
+#if defined(PELLUMAR_LANES)
+// The same in W lanes, SQRT(v) being the instruction's correctly rounded
+// square root of the vector v. A macro, not a template: each path's fill
+// must be compiled for that path's target as a whole, and a template can't
+// take its target as a parameter. kStepBlock is a multiple of W, so whole
+// vectors fit. It calls no function of another target with vectors (clang
+// refuses such calls): a vector plus a scalar broadcasts the scalar, memcpy
+// stores.
+#define PELLUMAR_FILL_STEPS(W, SQRT)                                                   \
+    do {                                                                           \
+        typedef VectorOf<W>::V V;                                                  \
+        const V zeros = {};                                                        \
+        const V ones = zeros + 1.0, eta0s = zeros + eta0, lambdas = zeros + lambda; \
+        V tD;                                                                      \
+        for (int j = 0; j < W; ++j) tD[j] = static_cast<double>(int64_t{tFirst} + j); \
+        for (int i = 0; i < count; i += W, tD += static_cast<double>(W)) {         \
+            const V step = eta0s / SQRT(tD);                                       \
+            const V decay = ones - step * lambdas, previous = tD - ones;           \
+            std::memcpy(b.tD + i, &tD, sizeof tD);                                 \
+            std::memcpy(b.step + i, &step, sizeof step);                           \
+            std::memcpy(b.decay + i, &decay, sizeof decay);                        \
+            std::memcpy(b.previous + i, &previous, sizeof previous);               \
+        }                                                                          \
+    } while (false)
+#endif
+
+#if defined(PELLUMAR_X86_LANES)
+struct Sse2Steps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+#define PELLUMAR_SQRT2(v) reinterpret_cast<v2d>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)))
+        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT2);
+    }
+};
+
+struct Avx2Steps {
+    __attribute__((target("avx2"))) static void fill(StepBlock& b, int32_t tFirst, int count,
+                                                     double eta0, double lambda) {
+#define PELLUMAR_SQRT4(v) reinterpret_cast<v4d>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)))
+        PELLUMAR_FILL_STEPS(4, PELLUMAR_SQRT4);
+    }
+};
+
+struct Avx512Steps {
+    __attribute__((target("avx512f,avx512vl"))) static void fill(StepBlock& b, int32_t tFirst,
+                                                                 int count, double eta0,
+                                                                 double lambda) {
+#define PELLUMAR_SQRT8(v) \
+    reinterpret_cast<v8d>(_mm512_maskz_sqrt_pd(0xFF, reinterpret_cast<__m512d>(v)))
+        PELLUMAR_FILL_STEPS(8, PELLUMAR_SQRT8);
+    }
+};
+#elif defined(PELLUMAR_ARM_LANES)
+struct NeonSteps {
+    static void fill(StepBlock& b, int32_t tFirst, int count, double eta0, double lambda) {
+#define PELLUMAR_SQRT_NEON(v) reinterpret_cast<v2d>(vsqrtq_f64(reinterpret_cast<float64x2_t>(v)))
+        PELLUMAR_FILL_STEPS(2, PELLUMAR_SQRT_NEON);
+    }
+};
+#endif
 
 }  // namespace
+
+// Each path's kernels: the in-order width, the certified test's width, the
+// path's square root and its limits. Each member carries its declaration's
+// target, so that the kernels inlined into it are compiled for that path.
+template <bool Bias>
+bool RegisterKernels<Bias>::portable(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<1, 1, Bias, ScalarSteps>(r, tFirst, tLast, kPortableLimits);
+}
+
+#if defined(PELLUMAR_X86_LANES)
+template <bool Bias>
+bool RegisterKernels<Bias>::sse2(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<2, 2, Bias, Sse2Steps>(r, tFirst, tLast, kSse2Limits);
+}
+
+template <bool Bias>
+__attribute__((target("avx2"))) bool RegisterKernels<Bias>::avx2(RunState& r, int32_t tFirst,
+                                                                 int32_t tLast) {
+    return runInRegistersWith<4, 4, Bias, Avx2Steps>(r, tFirst, tLast, kAvx2Limits);
+}
+
+template <bool Bias>
+__attribute__((target("avx512f,avx512vl"))) bool RegisterKernels<Bias>::avx512(RunState& r,
+                                                                               int32_t tFirst,
+                                                                               int32_t tLast) {
+    return runInRegistersWith<4, 8, Bias, Avx512Steps>(r, tFirst, tLast, kAvx512Limits);
+}
+#elif defined(PELLUMAR_ARM_LANES)
+template <bool Bias>
+bool RegisterKernels<Bias>::neon(RunState& r, int32_t tFirst, int32_t tLast) {
+    return runInRegistersWith<2, 2, Bias, NeonSteps>(r, tFirst, tLast, kNeonLimits);
+}
+#endif
+
 }  // namespace pellumar
 
 #endif
