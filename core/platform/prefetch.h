@@ -23,6 +23,12 @@ inline void prefetchLine(const void* p) {
 }
 
 // Prefetches column[from .. M-1], M doubles that need not start on a line.
+// Always inlined too, for the same reason: GCC, left to decide, kept it out
+// of the larger register kernels, judged it free of effects and dropped the
+// prefetches of the coming columns.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
 inline void prefetchColumnFrom(const double* column, int64_t from, int64_t M) {
     if (M <= 0) return;
     for (int64_t k = from; k < M; k += 8) prefetchLine(column + k);
