@@ -17,7 +17,7 @@
 //   - clang keeps the setting in each expression as it parses it: a template
 //     or inline function defined above the pragma contracts wherever it is
 //     used (std::inner_product does).
-// lanes.h, margin_decision.h and register_run.h include it too, so that a
+// lanes.h, margin_decision.h, register_kernels.h and register_run.h include it too, so that a
 // file that includes them (a test) has the pragmas from there on.
 //
 // What each compiler is told:

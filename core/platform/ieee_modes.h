@@ -29,7 +29,7 @@ namespace pellumar {
 //
 // GCC ignores #pragma STDC FENV_ACCESS and may move arithmetic it can see
 // across the switch. The guard works because the run's arithmetic lives in
-// functions of other files (fused_pass.cpp), called after it: keep any
+// functions of other files (those of run/ and sparse/), called after it: keep any
 // arithmetic out of the function that holds the guard.
 class IeeeDefaultModes {
 public:
