@@ -122,7 +122,7 @@ OCTAVE_ENGINE := toolbox/private/pellumar_engine.mex
 octave: $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE)
 
 $(BUILD)/octave/Pellumar.mex $(OCTAVE_ENGINE) &: gateway/pellumar_mex.cpp gateway/pellumar_engine_mex.cpp \
-    gateway/Pellumar.m gateway/make_pellumar.m $(wildcard core/*/*.cpp core/*/*.h)
+    gateway/Pellumar.m gateway/make_pellumar.m gateway/host_failure.h $(wildcard core/*/*.cpp core/*/*.h)
 	scripts/install-deps.sh octave plot
 	mkdir -p $(BUILD)/octave
 	$(OCTAVE) --eval "addpath('$(CURDIR)/gateway'); make_pellumar('$(CURDIR)/$(BUILD)/octave')"

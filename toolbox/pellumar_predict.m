@@ -57,6 +57,14 @@ function [predicted, scores] = pellumar_predict(model, X)
   if ~isstruct(model) || ~isscalar(model) || ~all(isfield(model, fields))
     error('pellumar:badModel', 'pellumar_predict: the model must be a struct from pellumar_train');
   end
+  % One classifier for two classes, one per class for more: the columns of W
+  % decide how scores become classes, and must be the classes' own.
+  classifiers = numel(model.Classes) - (numel(model.Classes) == 2);
+  if ~isnumeric(model.W) || size(model.W, 2) ~= classifiers
+    error('pellumar:badModel', ['pellumar_predict: the model''s W has %d column(s) for %d ' ...
+          'classes (one for two classes, one per class for more): not a model from ' ...
+          'pellumar_train'], size(model.W, 2), numel(model.Classes));
+  end
   if ~isnumeric(X) || ~isreal(X) || ndims(X) ~= 2
     error('pellumar:badData', 'pellumar_predict: X must be a real numeric matrix, one sample per column');
   end

@@ -293,8 +293,8 @@ function accuracy = foldAccuracies(job, f)
   end
   % Sparse data: the fold's trainings and scores on the features its
   % training part holds, the same accuracies without the others' fixed
-  % costs (held_features).
-  X = held_features(X, find(job.foldOf ~= f));
+  % costs, where that pays for the copy (held_features).
+  X = held_features(X, find(job.foldOf ~= f), K * numel(job.lambda) * numel(job.eta0));
   accuracy = zeros(numel(job.lambda), numel(job.passes), numel(job.eta0));
   % 'Eta0' 'auto' (NaN): chosen for each pair from the fold's training part
   % (standardised, if asked), by the pair's seed, as pellumar_train chooses

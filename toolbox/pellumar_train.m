@@ -202,9 +202,10 @@ function model = pellumar_train(X, labels, varargin)
   threads = default_threads(opts.Threads);
   % Sparse data with many features that no sample holds (hashed features, a
   % vocabulary larger than the documents): trained on the features held,
-  % the same bits, without the fixed costs of the others (held_features).
+  % the same bits, without the fixed costs of the others, where that pays
+  % for the copy (held_features).
   features = size(X, 1);
-  [X, held] = held_features(X, []);
+  [X, held] = held_features(X, [], numel(positive));
   if isnan(eta0)
     eta0 = choose_eta0(X, index, positive, [], double(opts.Lambda), opts.Bias, seed, threads);
   end
