@@ -17,9 +17,9 @@ function [X, held] = held_features(X, columns, classifiers)
 %   What the cut saves is each classifier's fixed costs, which follow the
 %   number of features and not the non-zeros: its weights and sums set up,
 %   each average written out and returned. What it costs is the copy
-%   X(HELD, :), which the hosts make at a few hundred nanoseconds a
-%   non-zero (Octave 7.3: 2.5 s for 10^7), several times a feature's fixed
-%   costs for one classifier. So X is cut only when the features no column
+%   X(HELD, :), measured in Octave 7.3 at about 250 nanoseconds a non-zero
+%   (2.5 s for 10^7), several times a feature's fixed costs for one
+%   classifier (MATLAB's copy was not measured). So X is cut only when the features no column
 %   holds, times the classifiers, pass four times X's non-zeros: with a
 %   million features and a few thousand documents the fixed costs were most
 %   of a search's time, while with hundreds of non-zeros a document the copy
