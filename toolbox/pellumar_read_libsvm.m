@@ -123,7 +123,8 @@ function [labels, X] = pellumar_read_libsvm(file, varargin)
   end
   % FEATURES is optional: a name-value pair may come right after FILE.
   features = [];
-  if ~isempty(varargin) && ~is_option_name(varargin{1})
+  if ~isempty(varargin) && ~(is_text(varargin{1}) && ...
+                             (numel(varargin) >= 2 || strcmpi(char(varargin{1}), 'ZeroBased')))
     features = varargin{1};
     varargin(1) = [];
   end
@@ -182,10 +183,11 @@ function [labels, X] = pellumar_read_libsvm(file, varargin)
   end
 end
 
-function yes = is_option_name(arg)
-% Whether an input after FILE is the name of an option rather than FEATURES.
-  yes = ((ischar(arg) && size(arg, 1) == 1) || (isa(arg, 'string') && numel(arg) == 1)) && ...
-        strcmpi(char(arg), 'ZeroBased');
+function yes = is_text(arg)
+% Whether an input after FILE is text. Text followed by a value is an
+% option's name (FEATURES is a number), so that a misspelt option is refused
+% as an unknown option rather than as a bad feature count.
+  yes = (ischar(arg) && size(arg, 1) == 1) || (isa(arg, 'string') && numel(arg) == 1);
 end
 
 function format = compression_of(file)

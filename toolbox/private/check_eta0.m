@@ -13,7 +13,7 @@ function eta0 = check_eta0(caller, value, scalar)
   end
   what = 'a finite real number > 0';
   if ~scalar
-    what = ['finite real numbers > 0, ''auto'', or a cell array of them, such as ' ...
+    what = ['finite real numbers > 0, or a cell array of such numbers and ''auto'', such as ' ...
             '{''auto'', 4, 16}'];
   end
   if ischar(value) || isstring(value)
